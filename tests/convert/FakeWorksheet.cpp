@@ -44,11 +44,10 @@ HRESULT ExcelException(EXCEPINFO* info, const wchar_t* text) {
 
 // Argument i in natural order, as a 32-bit integer.
 HRESULT IntArgument(const DISPPARAMS* params, UINT i, long& out) {
-  VARIANT converted;
-  VariantInit(&converted);
-  HRESULT hr = VariantChangeType(&converted, &params->rgvarg[params->cArgs - 1 - i], 0, VT_I4);
+  Variant converted;
+  HRESULT hr = VariantChangeType(converted.Out(), &params->rgvarg[params->cArgs - 1 - i], 0, VT_I4);
   if (FAILED(hr)) return DISP_E_TYPEMISMATCH;
-  out = V_I4(&converted);
+  out = V_I4(&converted.Get());
   return S_OK;
 }
 
@@ -96,10 +95,18 @@ class TFakeRange : public IDispatch {
     return ids[0] == DISPID_UNKNOWN || count != 1 ? DISP_E_UNKNOWNNAME : S_OK;
   }
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                                   EXCEPINFO* info, UINT*) override;
+                                   EXCEPINFO* info, UINT*) override {
+    // No exception may cross a COM method.
+    try {
+      return InvokeMember(id, flags, params, result, info);
+    } catch (...) {
+      return E_UNEXPECTED;
+    }
+  }
 
  private:
   virtual ~TFakeRange() = default;
+  HRESULT InvokeMember(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* info);
 
   TComPtr<TFakeWorksheet> sheet_;
   long refs_ = 1;
@@ -108,8 +115,7 @@ class TFakeRange : public IDispatch {
   bool all_;
 };
 
-HRESULT TFakeRange::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                           EXCEPINFO* info, UINT*) {
+HRESULT TFakeRange::InvokeMember(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* info) {
   HRESULT hr;
   if (!sheet_->CountCall(hr)) return hr;
   ++sheet_->invokes_;
@@ -236,6 +242,15 @@ HRESULT TFakeWorksheet::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
 
 HRESULT TFakeWorksheet::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                                EXCEPINFO* info, UINT*) {
+  // No exception may cross a COM method.
+  try {
+    return InvokeMember(id, flags, params, result, info);
+  } catch (...) {
+    return E_UNEXPECTED;
+  }
+}
+
+HRESULT TFakeWorksheet::InvokeMember(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* info) {
   HRESULT hr;
   if (!CountCall(hr)) return hr;
   ++invokes_;

@@ -58,6 +58,7 @@ class TFakeWorksheet : public IDispatch {
  private:
   friend class TFakeRange;
   virtual ~TFakeWorksheet() = default;
+  HRESULT InvokeMember(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* info);
   // Counts one call; false when it is to fail.
   bool CountCall(HRESULT& hr);
   const Variant* Find(int row, int column) const;

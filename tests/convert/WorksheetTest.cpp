@@ -44,6 +44,7 @@ TEST_F(WorksheetTest, ReadsTrimmedTextOfEveryKind) {
   for (const auto& c : cases) fake_->SetValue(c.row, c.column, c.value);
   fake_->SetDate(20, 1, 45366);
   fake_->SetCurrency(21, 1, 1234500);
+  fake_->SetValue(22, 1, Variant(false));
   for (const auto& c : cases) {
     AnsiString text = "stale";
     EXPECT_TRUE(ReadCellText(sheet_, c.row, c.column, text, kCaption)) << c.want;
@@ -54,6 +55,8 @@ TEST_F(WorksheetTest, ReadsTrimmedTextOfEveryKind) {
   EXPECT_EQ(text, "15.03.2024");
   EXPECT_TRUE(ReadCellText(sheet_, 21, 1, text, kCaption));
   EXPECT_EQ(text, "123,45");
+  EXPECT_TRUE(ReadCellText(sheet_, 22, 1, text, kCaption));
+  EXPECT_EQ(text, "Ложь");
   text = "stale";
   EXPECT_TRUE(ReadCellText(sheet_, 500, 7, text, kCaption)) << "an empty cell is a good read";
   EXPECT_EQ(text, "");
