@@ -98,7 +98,7 @@ class TFakeObject : public IDispatch {
       if (excel_.goneWith != S_OK) return excel_.goneWith;
       if (excel_.editing) return RPC_E_CALL_REJECTED;
       if (!excel_.failCall.empty() && entry.compare(0, excel_.failCall.size(), excel_.failCall) == 0)
-        return ExcelFailure(info, L"Injected failure");
+        return excel_.failWith != S_OK ? excel_.failWith : ExcelFailure(info, L"Injected failure");
       Variant answer;
       HRESULT hr = Member(member, flags, args, answer, info);
       if (SUCCEEDED(hr) && result) *result = answer.Detach();

@@ -34,8 +34,10 @@ class TFakeExcel {
   bool editing = false;
   // When set, every call fails with it (RPC_E_DISCONNECTED, ...).
   HRESULT goneWith = S_OK;
-  // A call whose log entry starts with this fails as Excel fails.
+  // A call whose log entry starts with this fails: with failWith when set,
+  // else as Excel fails (DISP_E_EXCEPTION).
   std::string failCall;
+  HRESULT failWith = S_OK;
 
   // "App.ActiveWorkbook", "Book.Saved=true", "Sheets.Item(2)", "Sheet2.Name",
   // "~App" (the object's last reference gone), "Ole.DoVerb(0)", ...

@@ -341,6 +341,12 @@ TEST_F(WorkbookTest, QuerySave) {
          t.excel.failCall = "Book.Saved";
        },
        IDNO, true, {kQuestion}, false},
+      {"Saved unreadable, server gone",
+       [](WorkbookTest& t) {
+         t.excel.failCall = "Book.Saved";
+         t.excel.failWith = RPC_E_DISCONNECTED;
+       },
+       0, true, {}, false},
       {"cell being edited", [](WorkbookTest& t) { t.excel.editing = true; }, 0, false, {kEditBox}, false},
       {"Yes, source read-only",
        [](WorkbookTest& t) { SetFileAttributesA(t.source.c_str(), FILE_ATTRIBUTE_READONLY); }, IDYES, false,
