@@ -99,7 +99,8 @@ bool ListSheets(const IOleContainerOps& ole, const SExcelApp& excel, std::vector
   try {
     long count = excel.WorkSheets.OlePropertyGet("Count").AsInteger();
     names.clear();
-    for (long i = 1; i <= count; ++i) names.push_back(TextOf(excel.WorkSheets.OlePropertyGet("Item", i).OlePropertyGet("Name")));
+    for (long i = 1; i <= count; ++i)
+      names.push_back(TextOf(excel.WorkSheets.OlePropertyGet("Item", i).OlePropertyGet("Name")));
     return true;
   } catch (...) {
     Warn("Ошибка при получении списка листов Excel!", caption);

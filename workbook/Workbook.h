@@ -54,7 +54,10 @@ AnsiString WriteBackTempPath();
 
 // QuerySaveExcel: true when the caller may go on (close, convert). Refuses
 // while a cell is edited; asks "Сохранить изменения?" about unsaved edits
-// and on Yes writes them to excel.FileName through the file tempPath.
+// and on Yes writes them to excel.FileName through the file tempPath; a
+// failed save or copy refuses, after the write-back failure message. Lets
+// the caller go without asking when the container is empty, when the open
+// never completed and when Excel has gone away: nothing can be saved then.
 bool QuerySaveWorkbook(const IOleContainerOps& ole, SExcelApp& excel, const AnsiString& caption,
                        const AnsiString& tempPath);
 

@@ -174,9 +174,12 @@ class TFakeSheet : public TFakeObject {
       return S_OK;
     }
     if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
-    if (member == L"Name") result = Variant(excel_.sheets.at(index_).name);
-    else if (member == L"Index") result = Variant(static_cast<int>(index_ + 1));
-    else result = Hand(new TFakeRange(excel_, 1));  // Cells: the whole sheet, starting in row 1
+    if (member == L"Name")
+      result = Variant(excel_.sheets.at(index_).name);
+    else if (member == L"Index")
+      result = Variant(static_cast<int>(index_ + 1));
+    else
+      result = Hand(new TFakeRange(excel_, 1));  // Cells: the whole sheet, starting in row 1
     return S_OK;
   }
 
@@ -255,10 +258,14 @@ HRESULT TFakeBook::Member(const std::wstring& member, WORD flags, const std::vec
     return S_OK;
   }
   if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
-  if (member == L"Application") result = Hand(new TFakeApp(excel_));
-  else if (member == L"WorkSheets") result = Hand(new TFakeSheets(excel_));
-  else if (member == L"ActiveSheet") result = Hand(new TFakeSheet(excel_, excel_.active));
-  else result = Variant(excel_.saved);
+  if (member == L"Application")
+    result = Hand(new TFakeApp(excel_));
+  else if (member == L"WorkSheets")
+    result = Hand(new TFakeSheets(excel_));
+  else if (member == L"ActiveSheet")
+    result = Hand(new TFakeSheet(excel_, excel_.active));
+  else
+    result = Variant(excel_.saved);
   return S_OK;
 }
 

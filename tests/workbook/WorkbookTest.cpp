@@ -116,9 +116,9 @@ TEST_F(WorkbookTest, OpenFailuresNameThePathAndLetTheWindowGo) {
   struct Case {
     const char* name;
     std::function<void(WorkbookTest&)> arrange;
-    bool missing;             // the path names no file
-    const char* reasonLine;   // second line of the message, if any
-    bool excelReached;        // the container was asked to do anything
+    bool missing;            // the path names no file
+    const char* reasonLine;  // second line of the message, if any
+    bool excelReached;       // the container was asked to do anything
   };
   const Case cases[] = {
       {"missing file", [](WorkbookTest&) {}, true, nullptr, false},
@@ -179,8 +179,8 @@ TEST_F(WorkbookTest, ListSheetsReadsCountThenEachName) {
   std::vector<AnsiString> names{"old"};
   ASSERT_TRUE(ListSheets(ole, record, names, kCaption));
   EXPECT_EQ(names, (std::vector<AnsiString>{"Смета", "Диаграмма", "Итог"}));
-  const Log expected = {"Sheets.Count", "Sheets.Item(1)", "Sheet1.Name", "Sheets.Item(2)", "Sheet2.Name",
-                        "Sheets.Item(3)", "Sheet3.Name"};
+  const Log expected = {"Sheets.Count", "Sheets.Item(1)", "Sheet1.Name", "Sheets.Item(2)",
+                        "Sheet2.Name",  "Sheets.Item(3)", "Sheet3.Name"};
   EXPECT_EQ(excel.Calls(), expected) << Joined(excel.log);
   EXPECT_TRUE(boxes.Boxes().empty());
 }
@@ -192,8 +192,8 @@ TEST_F(WorkbookTest, ListSheetsFailures) {
     std::vector<AnsiString> names;  // what the list holds afterwards
   };
   const Case cases[] = {
-      {"Sheets.Count", {"old"}},                  // nothing cleared before the count is known
-      {"Sheets.Item(3)", {"Лист1", "Лист2"}},     // names read so far stay
+      {"Sheets.Count", {"old"}},               // nothing cleared before the count is known
+      {"Sheets.Item(3)", {"Лист1", "Лист2"}},  // names read so far stay
       {"Sheet1.Name", {}},
   };
   Open();
@@ -296,8 +296,8 @@ TEST_F(WorkbookTest, EditProbe) {
     EXPECT_EQ(ProbeCellEditing(record), c.expected);
     bool editing = c.expected == TEditProbe::Editing;
     EXPECT_EQ(IsCellEditing(record, kCaption), editing);
-    EXPECT_EQ(Boxes(boxes), editing ? std::vector<std::string>{Box(kEditing, kCaption, 0x42030)}
-                                    : std::vector<std::string>{});
+    EXPECT_EQ(Boxes(boxes),
+              editing ? std::vector<std::string>{Box(kEditing, kCaption, 0x42030)} : std::vector<std::string>{});
   }
   excel.goneWith = S_OK;
   excel.failCall.clear();
@@ -334,35 +334,59 @@ TEST_F(WorkbookTest, QuerySave) {
       {"modified, Cancel", [](WorkbookTest&) {}, IDCANCEL, false, {kQuestion}, false},
       {"modified, Yes", [](WorkbookTest&) {}, IDYES, true, {kQuestion}, true},
       {"modified, Yes over a stale temporary file",
-       [](WorkbookTest& t) { WriteFileBytes(t.temp, "stale"); }, IDYES, true, {kQuestion}, true},
+       [](WorkbookTest& t) { WriteFileBytes(t.temp, "stale"); },
+       IDYES,
+       true,
+       {kQuestion},
+       true},
       {"Saved unreadable counts as modified",
        [](WorkbookTest& t) {
          t.excel.saved = true;
          t.excel.failCall = "Book.Saved";
        },
-       IDNO, true, {kQuestion}, false},
+       IDNO,
+       true,
+       {kQuestion},
+       false},
       {"Saved unreadable, server gone",
        [](WorkbookTest& t) {
          t.excel.failCall = "Book.Saved";
          t.excel.failWith = RPC_E_DISCONNECTED;
        },
-       0, true, {}, false},
+       0,
+       true,
+       {},
+       false},
       {"cell being edited", [](WorkbookTest& t) { t.excel.editing = true; }, 0, false, {kEditBox}, false},
       {"Yes, source read-only",
-       [](WorkbookTest& t) { SetFileAttributesA(t.source.c_str(), FILE_ATTRIBUTE_READONLY); }, IDYES, false,
-       {kQuestion, kFailBox}, false},
+       [](WorkbookTest& t) { SetFileAttributesA(t.source.c_str(), FILE_ATTRIBUTE_READONLY); },
+       IDYES,
+       false,
+       {kQuestion, kFailBox},
+       false},
       // Another program holds the source open without sharing.
       {"Yes, source locked",
        [](WorkbookTest& t) {
-         t.lock = CreateFileA(t.source.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+         t.lock =
+             CreateFileA(t.source.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
          ASSERT_NE(t.lock, INVALID_HANDLE_VALUE);
        },
-       IDYES, false, {kQuestion, kFailBox}, false},
+       IDYES,
+       false,
+       {kQuestion, kFailBox},
+       false},
       {"Yes, source folder gone",
-       [](WorkbookTest& t) { t.record.FileName = t.dir.File("пропала\\Смета.xls"); }, IDYES, false,
-       {kQuestion, kFailBox}, false},
-      {"Yes, SaveAs refused", [](WorkbookTest& t) { t.excel.failCall = "Book.SaveAs"; }, IDYES, false,
-       {kQuestion, kFailBox}, false},
+       [](WorkbookTest& t) { t.record.FileName = t.dir.File("пропала\\Смета.xls"); },
+       IDYES,
+       false,
+       {kQuestion, kFailBox},
+       false},
+      {"Yes, SaveAs refused",
+       [](WorkbookTest& t) { t.excel.failCall = "Book.SaveAs"; },
+       IDYES,
+       false,
+       {kQuestion, kFailBox},
+       false},
   };
   for (HRESULT hr : kGone)
     cases.push_back({"server gone", [hr](WorkbookTest& t) { t.excel.goneWith = hr; }, 0, true, {}, false});
@@ -396,8 +420,8 @@ TEST_F(WorkbookTest, WriteBackSavesIntoTheTemporaryFileThenCopies) {
   excel.bookBytes = std::string("\xD0\xCF\x11\xE0 edited\0bytes", 18);
   boxes.Answer(IDYES);
   ASSERT_TRUE(Query());
-  EXPECT_EQ(excel.Calls(), (Log{"Sheet1.Cells", "Range.SpecialCells(11)", "Range.Row", "Book.Saved",
-                                "Book.SaveAs(" + temp + ")"}))
+  EXPECT_EQ(excel.Calls(),
+            (Log{"Sheet1.Cells", "Range.SpecialCells(11)", "Range.Row", "Book.Saved", "Book.SaveAs(" + temp + ")"}))
       << Joined(excel.log);
   EXPECT_EQ(Escaped(ReadFileBytes(source)), Escaped(excel.bookBytes));
 }
@@ -458,8 +482,8 @@ TEST_F(WorkbookTest, RunningMeansBeyondLoaded) {
   const struct {
     TObjectState state;
     bool running;
-  } cases[] = {{osEmpty, false},  {osLoaded, false},        {osRunning, true},
-               {osOpen, true},    {osInPlaceActive, true},  {osUIActive, true}};
+  } cases[] = {{osEmpty, false}, {osLoaded, false},       {osRunning, true},
+               {osOpen, true},   {osInPlaceActive, true}, {osUIActive, true}};
   for (const auto& c : cases) {
     ole.state = c.state;
     EXPECT_EQ(IsWorkbookRunning(ole), c.running) << "state " << c.state;
