@@ -13,16 +13,24 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export LC_ALL=ru_RU.UTF-8
 
+# A display: the caller's, else the virtual one this build folder started
+# before (still alive), else a new one, remembered for the next shell.
+x2z_display_file="$x2z_build/.xvfb-display"
 if [ -z "${DISPLAY:-}" ] || ! xdotool getdisplaygeometry >/dev/null 2>&1; then
-  for n in $(seq 90 120); do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
-      Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-      export X2Z_XVFB_PID=$!
-      export DISPLAY=":$n"
-      for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
-      break
-    fi
-  done
+  if [ -f "$x2z_display_file" ] && DISPLAY="$(cat "$x2z_display_file")" xdotool getdisplaygeometry >/dev/null 2>&1; then
+    export DISPLAY="$(cat "$x2z_display_file")"
+  else
+    for n in $(seq 90 140); do
+      if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
+        Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 </dev/null &
+        export X2Z_XVFB_PID=$!
+        export DISPLAY=":$n"
+        for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+        echo "$DISPLAY" > "$x2z_display_file"
+        break
+      fi
+    done
+  fi
 fi
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
@@ -42,5 +50,8 @@ x2z_wine wineboot >/dev/null 2>&1 </dev/null || true
 
 x2z_env_stop() {
   wineserver -k >/dev/null 2>&1 || true
-  [ -n "${X2Z_XVFB_PID:-}" ] && kill "$X2Z_XVFB_PID" >/dev/null 2>&1 || true
+  if [ -n "${X2Z_XVFB_PID:-}" ]; then
+    kill "$X2Z_XVFB_PID" >/dev/null 2>&1 || true
+    rm -f "$x2z_display_file"
+  fi
 }
