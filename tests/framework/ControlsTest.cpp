@@ -205,7 +205,10 @@ TEST_F(FormTest, OwnedFormStaysWithItsOwner) {
   EXPECT_EQ(GetWindow(second->Handle(), GW_OWNER), form->Handle());
   EXPECT_EQ(form->ComponentCount(), 1);
   HWND h = second->Handle();
+  bool windowAliveAtDestroy = false;
+  second->OnDestroy = [&](TComponent*) { windowAliveAtDestroy = IsWindow(h) != FALSE; };
   delete form;
+  EXPECT_TRUE(windowAliveAtDestroy);
   form = nullptr;
   EXPECT_FALSE(IsWindow(h));
 }
