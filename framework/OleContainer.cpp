@@ -232,8 +232,9 @@ bool TOleContainer::CreateOleObject(const AnsiString& path, DWORD aspect) {
     if (IsNoServer(hr)) return false;
     RaiseOle("Не удалось внедрить файл " + path, FAILED(hr) ? hr : E_UNEXPECTED);
   }
+  // A static picture or a package: something shows, but nothing to automate.
   CLSID clsid{};
-  if (SUCCEEDED(object->GetUserClassID(&clsid)) && IsEqualCLSID(clsid, kClsidPackage)) {
+  if (hr == OLE_S_STATIC || (SUCCEEDED(object->GetUserClassID(&clsid)) && IsEqualCLSID(clsid, kClsidPackage))) {
     object->SetClientSite(nullptr);
     site->Detach();
     return false;
@@ -408,6 +409,10 @@ LRESULT TOleContainer::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       if (view_) MoveWindow(view_, 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
       return r;
     }
+    case WM_SETFOCUS:
+      // The workbook's own view takes the keys.
+      if (view_) ::SetFocus(view_);
+      return 0;
     case WM_PARENTNOTIFY:
       // The view destroyed from outside: the workbook no longer runs.
       if (LOWORD(wParam) == WM_DESTROY && reinterpret_cast<HWND>(lParam) == view_) view_ = nullptr;

@@ -239,6 +239,10 @@ TEST_F(OleContainerTest, ViewFillsTheContainerAndFollowsItsSize) {
     EXPECT_EQ(r.bottom, client.bottom) << s.width << "x" << s.height;
   }
 
+  // Focus given to the container goes on to the view.
+  container->SetFocus();
+  EXPECT_EQ(GetFocus(), view);
+
   // A view that the engine destroys by itself no longer counts as running.
   DestroyWindow(view);
   EXPECT_EQ(container->State(), osLoaded);
