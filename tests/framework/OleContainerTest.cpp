@@ -14,6 +14,8 @@
 
 #include "framework/ComPtr.h"
 #include "framework/OleContainer.h"
+#include "framework/Unicode.h"
+#include "tests/framework/FakeOleServer.h"
 #include "tests/support/FormTest.h"
 #include "tests/support/TestSupport.h"
 #include "tests/workbook/FakeExcel.h"
@@ -362,6 +364,112 @@ TEST_F(OleContainerTest, AMissingFileIsRefusedWithTheEnginesReason) {
   }
   EXPECT_EQ(engine.opened.size(), 1u);
   EXPECT_EQ(container->State(), osEmpty);
+}
+
+// The real OLE road, with a server registered in this process for the
+// class that the file's storage names, as Excel's is for an .xls.
+class OleServerTest : public OleContainerTest {
+ protected:
+  void SetUp() override {
+    OleContainerTest::SetUp();
+    TOleContainer::SetForceBuiltin(false);
+    ASSERT_TRUE(SUCCEEDED(registration.Registered()));
+    ASSERT_TRUE(SUCCEEDED(FakeOleServer::WriteFile(AnsiToWide(path))));
+  }
+  void TearDown() override {
+    OleContainerTest::TearDown();
+    EXPECT_EQ(server.live, 0) << "the server was not let go";
+  }
+
+  FakeServerState server;
+  FakeOleServer registration{server};
+  TempDir dir;
+  std::string path = dir.File("book.xls");
+};
+
+TEST_F(OleServerTest, EmbedsRunsOpensClosesAndLetsTheServerGo) {
+  container->CreateObjectFromFile(path, false);
+  EXPECT_FALSE(container->IsBuiltin());
+  EXPECT_TRUE(engine.opened.empty()) << "the built-in engine was asked though a server took the file";
+  EXPECT_EQ(container->State(), osLoaded);
+  EXPECT_EQ(server.live, 1);
+  EXPECT_TRUE(server.Logged("Load(storage)"));
+  EXPECT_TRUE(server.Logged("SetClientSite"));
+  EXPECT_TRUE(server.Logged("Advise"));
+  EXPECT_TRUE(server.Logged("SetContainedObject(true)"));
+
+  container->DoVerb(0);
+  EXPECT_TRUE(server.Logged("Run"));
+  EXPECT_TRUE(server.Logged("DoVerb(0)"));
+  EXPECT_FALSE(server.inPlaceSiteOffered) << "in-place activation must be refused";
+  EXPECT_EQ(server.verbParent, container->Handle());
+  EXPECT_EQ(container->State(), osOpen);
+  container->Refresh();  // draws the object hatched: nothing may fail
+
+  {
+    Variant book = container->OleObject();
+    ASSERT_EQ(book.Type(), VT_DISPATCH);
+    Variant name = book.OlePropertyGet("Name");
+    EXPECT_EQ(V_VT(&name.Get()), VT_BSTR);
+  }
+
+  // Closed back to loaded: the server saves into the container's storage first.
+  server.log.clear();
+  container->Close();
+  EXPECT_EQ(container->State(), osLoaded);
+  EXPECT_EQ(server.log, (std::vector<std::string>{"Close(0)", "Save(storage)", "SaveObject ok"}));
+  EXPECT_THROW(container->OleObject().OlePropertyGet("Name"), EOleException);
+
+  container->DoVerb(0);
+  EXPECT_EQ(container->State(), osOpen);
+
+  // Destroyed: closed without saving, no sink and no site left to the server.
+  server.log.clear();
+  container->DestroyObject();
+  EXPECT_EQ(container->State(), osEmpty);
+  EXPECT_EQ(server.log, (std::vector<std::string>{"Close(1)", "Unadvise", "SetClientSite(null)", "~Server"}));
+  EXPECT_EQ(server.live, 0);
+}
+
+TEST_F(OleServerTest, AServerThatClosesByItselfLeavesTheObjectLoaded) {
+  container->CreateObjectFromFile(path, false);
+  container->DoVerb(0);
+  ASSERT_EQ(container->State(), osOpen);
+  server.CloseFromServer();
+  EXPECT_EQ(container->State(), osLoaded);
+  // Shown again by the verb, as after the user closed Excel's window.
+  container->DoVerb(0);
+  EXPECT_EQ(container->State(), osOpen);
+}
+
+TEST_F(OleServerTest, AServerThatRefusesToCloseStaysRunning) {
+  container->CreateObjectFromFile(path, false);
+  container->DoVerb(0);
+  server.closeResult = OLE_E_PROMPTSAVECANCELLED;
+  container->Close();
+  EXPECT_EQ(container->State(), osOpen);
+  server.closeResult = S_OK;
+}
+
+TEST_F(OleServerTest, DeletingTheContainerLetsARunningServerGo) {
+  container->CreateObjectFromFile(path, false);
+  container->DoVerb(0);
+  delete container;
+  container = nullptr;
+  EXPECT_EQ(server.live, 0);
+  EXPECT_TRUE(server.Logged("SetClientSite(null)"));
+}
+
+TEST_F(OleServerTest, ANewFileReplacesTheEmbeddedObject) {
+  container->CreateObjectFromFile(path, false);
+  container->DoVerb(0);
+  std::string other = dir.File("other.xlsx");
+  WriteFileBytes(other, "not a compound file, and no server for its extension");
+  container->CreateObjectFromFile(other, false);
+  EXPECT_EQ(server.live, 0);
+  EXPECT_TRUE(container->IsBuiltin());
+  ASSERT_EQ(engine.opened.size(), 1u);
+  EXPECT_EQ(engine.opened[0], other);
 }
 
 // The workbook operations over a real container whose engine is the
