@@ -274,6 +274,7 @@ void TOleContainer::DoVerb(int verb) {
     HWND view = gBuiltinView(Handle(), builtin_.Get(), rect);
     if (!view) throw Exception(kNoViewText);
     view_ = view;
+    if (!Enabled()) EnableWindow(view_, FALSE);
     return;
   }
   if (!object_) throw Exception(kNoObjectText);
@@ -347,7 +348,12 @@ void TOleContainer::DestroyObject() {
   if (Handle()) Invalidate();
 }
 
-void TOleContainer::SetEnabled(bool enabled) { TWinControl::SetEnabled(enabled); }
+// The view goes with the container: a disabled container would otherwise
+// leave a focused view taking keys during a conversion.
+void TOleContainer::SetEnabled(bool enabled) {
+  TWinControl::SetEnabled(enabled);
+  if (view_) EnableWindow(view_, enabled ? TRUE : FALSE);
+}
 
 void TOleContainer::Refresh() {
   RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);

@@ -244,6 +244,17 @@ TEST_F(OleContainerTest, ViewFillsTheContainerAndFollowsItsSize) {
   // Focus given to the container goes on to the view.
   container->SetFocus();
   EXPECT_EQ(GetFocus(), view);
+  // Disabled and enabled with the container, also when made while disabled.
+  container->SetEnabled(false);
+  EXPECT_FALSE(IsWindowEnabled(view));
+  container->SetEnabled(true);
+  EXPECT_TRUE(IsWindowEnabled(view));
+  container->Close();
+  container->SetEnabled(false);
+  container->DoVerb(0);
+  view = container->ViewWindow();
+  EXPECT_FALSE(IsWindowEnabled(view));
+  container->SetEnabled(true);
 
   // A view that the engine destroys by itself no longer counts as running.
   DestroyWindow(view);
