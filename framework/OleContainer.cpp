@@ -235,6 +235,7 @@ bool TOleContainer::CreateOleObject(const AnsiString& path, DWORD aspect) {
   // A static picture or a package: something shows, but nothing to automate.
   CLSID clsid{};
   if (hr == OLE_S_STATIC || (SUCCEEDED(object->GetUserClassID(&clsid)) && IsEqualCLSID(clsid, kClsidPackage))) {
+    if (OleIsRunning(object.Get())) object->Close(OLECLOSE_NOSAVE);
     object->SetClientSite(nullptr);
     site->Detach();
     return false;
@@ -269,7 +270,8 @@ void TOleContainer::DoVerb(int verb) {
   GetClientRect(Handle(), &rect);
   if (builtin_) {
     // Every verb shows the workbook; the view is made once per run.
-    if (view_) return;
+    if (view_ && IsWindow(view_)) return;
+    view_ = nullptr;
     if (!gBuiltinView) throw Exception(kNoViewText);
     HWND view = gBuiltinView(Handle(), builtin_.Get(), rect);
     if (!view) throw Exception(kNoViewText);

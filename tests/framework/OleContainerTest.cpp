@@ -260,6 +260,10 @@ TEST_F(OleContainerTest, ViewFillsTheContainerAndFollowsItsSize) {
   DestroyWindow(view);
   EXPECT_EQ(container->State(), osLoaded);
   EXPECT_EQ(container->ViewWindow(), nullptr);
+  // The verb shows it again.
+  container->DoVerb(0);
+  EXPECT_EQ(container->State(), osRunning);
+  EXPECT_TRUE(IsWindow(container->ViewWindow()));
 }
 
 TEST_F(OleContainerTest, RefusedFileRaisesContainerErrorWithTheEnginesReason) {
