@@ -344,10 +344,12 @@ TEST_F(OleContainerTest, FilesWithoutAnOleServerGoToTheBuiltinEngine) {
   TOleContainer::SetForceBuiltin(false);
   TempDir dir;
   WriteFileBytes(dir.File("plain.xlsx"), "PK\x03\x04 not really a zip");
+  WriteFileBytes(dir.File("Смета №1.xls"), ReadFileBytes(CorpusFile("xls/cal-issue343.xls")));
   const std::string files[] = {
       CorpusFile("xls/cal-issue343.xls"),
       CorpusFile("xlsx/cal-any_sheets.xlsx"),
       dir.File("plain.xlsx"),
+      dir.File("Смета №1.xls"),
       dir.File("missing.xls"),
       dir.File("missing.xlsx"),
   };
@@ -364,6 +366,24 @@ TEST_F(OleContainerTest, FilesWithoutAnOleServerGoToTheBuiltinEngine) {
     EXPECT_EQ(container->State(), osRunning);
     container->DestroyObject();
   }
+}
+
+// Odd paths end either with the built-in engine or with an error; the
+// container stays usable.
+TEST_F(OleContainerTest, OddPathsNeverBreakTheContainer) {
+  TOleContainer::SetForceBuiltin(false);
+  engine.openResult = E_FAIL;
+  engine.reason = "Не книга";
+  TempDir dir;
+  const std::string paths[] = {"", dir.Path(), dir.Path() + "*.xls", std::string(300, 'a') + ".xls", "\\\\?\\"};
+  for (const std::string& path : paths) {
+    SCOPED_TRACE("[" + path + "]");
+    EXPECT_THROW(container->CreateObjectFromFile(path, false), Exception);
+    EXPECT_EQ(container->State(), osEmpty);
+  }
+  engine.openResult = S_OK;
+  container->CreateObjectFromFile(dir.File("good.xls"), false);
+  EXPECT_EQ(container->State(), osLoaded);
 }
 
 TEST_F(OleContainerTest, AMissingFileIsRefusedWithTheEnginesReason) {
