@@ -418,8 +418,12 @@ LRESULT TOleContainer::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       return r;
     }
     case WM_SETFOCUS:
+      if (autoActivate_ == aaGetFocus && State() == osLoaded) DoVerb(OLEIVERB_PRIMARY);
       // The workbook's own view takes the keys.
       if (view_) ::SetFocus(view_);
+      return 0;
+    case WM_LBUTTONDBLCLK:
+      if (autoActivate_ == aaDoubleClick && State() != osEmpty) DoVerb(OLEIVERB_PRIMARY);
       return 0;
     case WM_PARENTNOTIFY:
       // The view destroyed from outside: the workbook no longer runs.

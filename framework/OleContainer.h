@@ -24,6 +24,9 @@ class TOleSite;
 using TBuiltinOpen = HRESULT (*)(const AnsiString& path, IDispatch** workbook, AnsiString& reason);
 using TBuiltinView = HWND (*)(HWND parent, IDispatch* workbook, const RECT& rect);
 
+// What activates the object without an explicit verb.
+enum TAutoActivate { aaManual, aaGetFocus, aaDoubleClick };
+
 class TOleContainer : public TWinControl, public IOleContainerOps {
  public:
   explicit TOleContainer(TComponent* owner);
@@ -45,6 +48,17 @@ class TOleContainer : public TWinControl, public IOleContainerOps {
   void DestroyObject() override;
   void SetEnabled(bool enabled) override;
   void Refresh() override;
+
+  // Double click or focus runs the primary verb unless activation is manual.
+  TAutoActivate AutoActivate() const { return autoActivate_; }
+  void SetAutoActivate(TAutoActivate value) { autoActivate_ = value; }
+  // This container never activates an object in place and has no verb
+  // menu: the properties are kept for the form's layout, which turns both
+  // off, and say so when read.
+  bool AllowInPlace() const { return false; }
+  void SetAllowInPlace(bool) {}
+  bool AutoVerbMenu() const { return false; }
+  void SetAutoVerbMenu(bool) {}
 
   // True while the object is the built-in engine's workbook.
   bool IsBuiltin() const { return builtin_.Get() != nullptr; }
@@ -81,6 +95,8 @@ class TOleContainer : public TWinControl, public IOleContainerOps {
   bool running_ = false;
   // The server shows the object in its own window.
   bool open_ = false;
+
+  TAutoActivate autoActivate_ = aaDoubleClick;
 
   // The built-in engine's workbook and, while it runs, its view.
   TComPtr<IDispatch> builtin_;

@@ -198,6 +198,34 @@ TEST_F(OleContainerTest, StateFollowsCreateVerbCloseAndDestroy) {
   EXPECT_EQ(engine.views, 2);
 }
 
+TEST_F(OleContainerTest, AutomaticActivationRunsThePrimaryVerbOnlyWhenAsked) {
+  EXPECT_EQ(container->AutoActivate(), aaDoubleClick);
+  EXPECT_FALSE(container->AllowInPlace());
+  container->SetAllowInPlace(true);
+  EXPECT_FALSE(container->AllowInPlace()) << "in-place activation is never offered";
+  struct Case {
+    TAutoActivate mode;
+    bool byDoubleClick;
+    bool byFocus;
+  } cases[] = {{aaManual, false, false}, {aaDoubleClick, true, false}, {aaGetFocus, false, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.mode));
+    container->SetAutoActivate(c.mode);
+    SetFocus(form->Handle());
+    // Nothing to activate in an empty container.
+    SendMessageW(container->Handle(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(5, 5));
+    EXPECT_EQ(container->State(), osEmpty);
+    container->CreateObjectFromFile("book.xls", false);
+    SendMessageW(container->Handle(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(5, 5));
+    EXPECT_EQ(container->State(), c.byDoubleClick ? osRunning : osLoaded) << "double click";
+    container->Close();
+    container->SetFocus();
+    Pump();
+    EXPECT_EQ(container->State(), c.byFocus ? osRunning : osLoaded) << "focus";
+    container->DestroyObject();
+  }
+}
+
 TEST_F(OleContainerTest, OleObjectIsTheWorkbookDispatchWithBalancedReferences) {
   container->CreateObjectFromFile("book.xlsx", false);
   for (bool running : {false, true}) {
