@@ -1,14 +1,15 @@
 // The OLE container over the built-in engine's hooks, with doubles for the
 // engine: a workbook whose references are counted and a view that is a plain
 // child window holding a reference, as the engine's own view does. Under
-// Wine no OLE server is registered, so real workbook files also take the
-// built-in road; the OLE embedding itself can only be reached with Excel.
+// Wine no OLE server is registered for workbooks, so real workbook files
+// take the built-in road too; the OLE road is driven through a small server
+// registered inside this process (FakeOleServer).
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <cstdlib>
-#include <memory>
+#include <functional>
 #include <string>
 #include <vector>
 
