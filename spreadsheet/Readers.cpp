@@ -1,0 +1,163 @@
+// Telling the file kinds apart, and the compound-file edge of the .xls
+// reader: the platform's structured storage opens the file from memory and
+// gives the workbook stream to the BIFF reader.
+#include <windows.h>
+#include <objbase.h>
+
+#include <cstring>
+#include <cwctype>
+
+#include "framework/ComPtr.h"
+#include "spreadsheet/Readers.h"
+
+namespace Spreadsheet {
+
+namespace Reason {
+const char* const kEmpty = "Файл пуст.";
+const char* const kUnknownFormat = "Файл не является книгой Excel (.xls, .xlsx или .xlsm).";
+const char* const kEncrypted = "Книга защищена паролем (зашифрована), прочитать её нельзя.";
+const char* const kOldFormat = "Книги Excel 2.x–4.0 не поддерживаются. Сохраните книгу в формате Excel 97–2003 или новее.";
+const char* const kDamaged = "Файл книги повреждён";
+const char* const kTooLarge = "Книга слишком велика для чтения.";
+const char* const kNoSheets = "В книге нет листов.";
+}  // namespace Reason
+
+namespace {
+
+const unsigned char kOleMagic[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+
+bool SameName(const wchar_t* a, const wchar_t* b) {
+  for (; *a && *b; ++a, ++b)
+    if (std::towlower(*a) != std::towlower(*b)) return false;
+  return *a == *b;
+}
+
+// Checks the compound-file header and sector tables before the platform
+// parses them, so that damaged chains are refused here rather than trusted.
+bool CompoundFileLooksSound(const std::string& bytes) {
+  auto u16 = [&](size_t o) { return static_cast<uint32_t>(static_cast<uint8_t>(bytes[o]) | (static_cast<uint8_t>(bytes[o + 1]) << 8)); };
+  auto u32 = [&](size_t o) { return u16(o) | (u16(o + 2) << 16); };
+  if (bytes.size() < 512) return false;
+  uint32_t shift = u16(30);
+  if (shift != 9 && shift != 12) return false;
+  size_t sector = size_t(1) << shift;
+  size_t sectors = (bytes.size() - 512 + sector - 1) / sector;
+  uint32_t fatSectors = u32(44), dirStart = u32(48), difatStart = u32(68), difatCount = u32(72);
+  if (fatSectors == 0 || fatSectors > sectors) return false;
+  if (dirStart >= sectors) return false;
+  // The sector ids the header lists for the allocation table must exist.
+  std::vector<uint32_t> fat;
+  size_t listed = 0;
+  auto addFatSector = [&](uint32_t id) {
+    if (id >= sectors) return false;
+    size_t base = 512 + size_t(id) * sector;
+    for (size_t i = 0; i < sector / 4 && base + 4 * i + 4 <= bytes.size(); ++i) fat.push_back(u32(base + 4 * i));
+    return true;
+  };
+  for (size_t i = 0; i < 109 && listed < fatSectors; ++i, ++listed)
+    if (!addFatSector(u32(76 + 4 * i))) return false;
+  uint32_t difat = difatStart;
+  for (uint32_t n = 0; listed < fatSectors; ++n) {
+    if (n >= difatCount + 1 || difat >= sectors) return false;
+    size_t base = 512 + size_t(difat) * sector;
+    for (size_t i = 0; i + 1 < sector / 4 && listed < fatSectors; ++i, ++listed) {
+      if (base + 4 * i + 4 > bytes.size() || !addFatSector(u32(base + 4 * i))) return false;
+    }
+    if (base + sector > bytes.size()) return false;
+    difat = u32(base + sector - 4);
+  }
+  // The directory chain must end without a loop.
+  size_t steps = 0;
+  for (uint32_t id = dirStart; id != 0xFFFFFFFEu; id = fat[id]) {
+    if (id >= fat.size() || id >= sectors || ++steps > sectors) return false;
+  }
+  return true;
+}
+
+bool ReadStreamBytes(IStorage* storage, const wchar_t* name, std::string& out) {
+  TComPtr<IStream> stream;
+  if (FAILED(storage->OpenStream(name, nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, stream.Out()))) return false;
+  STATSTG st = {};
+  if (FAILED(stream->Stat(&st, STATFLAG_NONAME))) return false;
+  if (st.cbSize.QuadPart > kMaxPartBytes) throw ReadError{Reason::kTooLarge};
+  out.resize(static_cast<size_t>(st.cbSize.QuadPart));
+  size_t got = 0;
+  while (got < out.size()) {
+    ULONG n = 0;
+    HRESULT hr = stream->Read(&out[got], static_cast<ULONG>(out.size() - got), &n);
+    if (FAILED(hr) || n == 0) break;
+    got += n;
+  }
+  out.resize(got);  // a stream shorter than its directory entry says: keep what is there
+  return true;
+}
+
+}  // namespace
+
+bool ReadCompoundFile(const std::string& bytes, Workbook& book, AnsiString& reason) {
+  try {
+    if (!CompoundFileLooksSound(bytes)) throw ReadError{AnsiString(Reason::kDamaged) + " (неверная структура файла OLE)"};
+    HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
+    if (!mem) throw ReadError{Reason::kTooLarge};
+    std::memcpy(GlobalLock(mem), bytes.data(), bytes.size());
+    GlobalUnlock(mem);
+    TComPtr<ILockBytes> lockBytes;
+    if (FAILED(CreateILockBytesOnHGlobal(mem, TRUE, lockBytes.Out()))) {
+      GlobalFree(mem);
+      throw ReadError{Reason::kTooLarge};
+    }
+    TComPtr<IStorage> storage;
+    if (FAILED(StgOpenStorageOnILockBytes(lockBytes.Get(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0,
+                                          storage.Out())))
+      throw ReadError{AnsiString(Reason::kDamaged) + " (не открывается как файл OLE)"};
+    // Stream names are matched without regard to case ("WorkBook", "BOOK");
+    // Excel prefers the BIFF8 "Workbook" to an older "Book".
+    std::wstring workbookName, bookName;
+    bool encrypted = false;
+    TComPtr<IEnumSTATSTG> items;
+    if (SUCCEEDED(storage->EnumElements(0, nullptr, 0, items.Out()))) {
+      STATSTG st;
+      for (int guard = 0; guard < 100000 && items->Next(1, &st, nullptr) == S_OK; ++guard) {
+        if (st.pwcsName) {
+          if (st.type == STGTY_STREAM && SameName(st.pwcsName, L"Workbook")) workbookName = st.pwcsName;
+          if (st.type == STGTY_STREAM && SameName(st.pwcsName, L"Book")) bookName = st.pwcsName;
+          if (SameName(st.pwcsName, L"EncryptedPackage") || SameName(st.pwcsName, L"EncryptionInfo")) encrypted = true;
+          CoTaskMemFree(st.pwcsName);
+        }
+      }
+    }
+    if (encrypted) throw ReadError{Reason::kEncrypted};
+    std::string stream;
+    if (!(!workbookName.empty() && ReadStreamBytes(storage.Get(), workbookName.c_str(), stream)) &&
+        !(!bookName.empty() && ReadStreamBytes(storage.Get(), bookName.c_str(), stream)))
+      throw ReadError{Reason::kUnknownFormat};
+    return ReadBiffStream(stream, book, reason);
+  } catch (const ReadError& e) {
+    reason = e.reason;
+  } catch (const std::bad_alloc&) {
+    reason = Reason::kTooLarge;
+  }
+  book = Workbook();
+  return false;
+}
+
+bool ReadWorkbook(const std::string& bytes, Workbook& book, AnsiString& reason) {
+  if (bytes.empty()) {
+    reason = Reason::kEmpty;
+    return false;
+  }
+  if (bytes.size() >= 8 && std::memcmp(bytes.data(), kOleMagic, 8) == 0) return ReadCompoundFile(bytes, book, reason);
+  if (bytes.size() >= 4 && bytes.compare(0, 2, "PK") == 0) return ReadXlsx(bytes, book, reason);
+  if (bytes.size() >= 4) {
+    unsigned type = static_cast<uint8_t>(bytes[0]) | (static_cast<uint8_t>(bytes[1]) << 8);
+    if (type == 0x0809) return ReadBiffStream(bytes, book, reason);  // a bare BIFF5/8 stream, no OLE wrapper
+    if ((type == 0x0009 || type == 0x0209 || type == 0x0409) && static_cast<uint8_t>(bytes[3]) == 0) {
+      reason = Reason::kOldFormat;
+      return false;
+    }
+  }
+  reason = Reason::kUnknownFormat;
+  return false;
+}
+
+}  // namespace Spreadsheet
