@@ -66,10 +66,29 @@ bool CompoundFileLooksSound(const std::string& bytes) {
     if (base + sector > bytes.size()) return false;
     difat = u32(base + sector - 4);
   }
-  // The directory chain must end without a loop.
-  size_t steps = 0;
-  for (uint32_t id = dirStart; id != 0xFFFFFFFEu; id = fat[id]) {
-    if (id >= fat.size() || id >= sectors || ++steps > sectors) return false;
+  // Every chain (directory, and each stream in regular sectors) must end
+  // without a loop, and no sector may belong to two chains: a damaged table
+  // could otherwise hand one stream another's bytes.
+  std::vector<uint8_t> used(sectors, 0);
+  auto walk = [&](uint32_t start, std::vector<uint32_t>* chain) {
+    for (uint32_t id = start; id != 0xFFFFFFFEu; id = fat[id]) {
+      if (id >= fat.size() || id >= sectors || used[id]) return false;
+      used[id] = 1;
+      if (chain) chain->push_back(id);
+    }
+    return true;
+  };
+  std::vector<uint32_t> dirChain;
+  if (!walk(dirStart, &dirChain)) return false;
+  uint32_t cutoff = u32(56);
+  for (uint32_t dirSector : dirChain) {
+    size_t base = 512 + size_t(dirSector) * sector;
+    for (size_t e = 0; e + 128 <= sector && base + e + 128 <= bytes.size(); e += 128) {
+      uint8_t type = static_cast<uint8_t>(bytes[base + e + 66]);
+      uint32_t start = u32(base + e + 116), size = u32(base + e + 120);
+      bool inRegularSectors = type == 5 || (type == 2 && size >= cutoff);
+      if (inRegularSectors && size > 0 && start != 0xFFFFFFFEu && !walk(start, nullptr)) return false;
+    }
   }
   return true;
 }
