@@ -81,13 +81,55 @@ bool CompoundFileLooksSound(const std::string& bytes) {
   std::vector<uint32_t> dirChain;
   if (!walk(dirStart, &dirChain)) return false;
   uint32_t cutoff = u32(56);
+  // Directory entries: the platform walks their sibling tree by name, so a
+  // link out of range or a cycle there must be refused before it is used.
+  struct DirEntry {
+    uint8_t type;
+    uint32_t left, right, child, start, size;
+  };
+  std::vector<DirEntry> dir;
   for (uint32_t dirSector : dirChain) {
     size_t base = 512 + size_t(dirSector) * sector;
     for (size_t e = 0; e + 128 <= sector && base + e + 128 <= bytes.size(); e += 128) {
-      uint8_t type = static_cast<uint8_t>(bytes[base + e + 66]);
-      uint32_t start = u32(base + e + 116), size = u32(base + e + 120);
-      bool inRegularSectors = type == 5 || (type == 2 && size >= cutoff);
-      if (inRegularSectors && size > 0 && start != 0xFFFFFFFEu && !walk(start, nullptr)) return false;
+      size_t o = base + e;
+      dir.push_back({static_cast<uint8_t>(bytes[o + 66]), u32(o + 68), u32(o + 72), u32(o + 76), u32(o + 116),
+                     u32(o + 120)});
+    }
+  }
+  if (dir.empty() || dir[0].type != 5) return false;
+  std::vector<uint8_t> seen(dir.size(), 0);
+  std::vector<uint32_t> pending{0};
+  while (!pending.empty()) {
+    uint32_t id = pending.back();
+    pending.pop_back();
+    if (id == 0xFFFFFFFFu) continue;
+    if (id >= dir.size() || seen[id]) return false;
+    seen[id] = 1;
+    pending.push_back(dir[id].left);
+    pending.push_back(dir[id].right);
+    pending.push_back(dir[id].child);
+  }
+  // Every chain in regular sectors, the small-stream table's among them.
+  for (size_t i = 0; i < dir.size(); ++i) {
+    const DirEntry& d = dir[i];
+    if (!seen[i]) continue;
+    bool inRegularSectors = d.type == 5 || (d.type == 2 && d.size >= cutoff);
+    if (inRegularSectors && d.size > 0 && d.start != 0xFFFFFFFEu && !walk(d.start, nullptr)) return false;
+  }
+  std::vector<uint32_t> miniFatChain;
+  if (u32(64) > 0 && !walk(u32(60), &miniFatChain)) return false;
+  std::vector<uint32_t> miniFat;
+  for (uint32_t id : miniFatChain) {
+    size_t base = 512 + size_t(id) * sector;
+    for (size_t i = 0; i < sector / 4 && base + 4 * i + 4 <= bytes.size(); ++i) miniFat.push_back(u32(base + 4 * i));
+  }
+  std::vector<uint8_t> miniUsed(miniFat.size(), 0);
+  for (size_t i = 0; i < dir.size(); ++i) {
+    const DirEntry& d = dir[i];
+    if (!seen[i] || d.type != 2 || d.size >= cutoff || d.size == 0) continue;
+    for (uint32_t id = d.start; id != 0xFFFFFFFEu; id = miniFat[id]) {
+      if (id >= miniFat.size() || miniUsed[id]) return false;
+      miniUsed[id] = 1;
     }
   }
   return true;
