@@ -56,10 +56,9 @@ struct Member {
   DISPID id;
 };
 
+// Member and sheet names compare without regard to case, Cyrillic included.
 bool SameName(const wchar_t* a, const wchar_t* b) {
-  for (; *a && *b; ++a, ++b)
-    if (std::towlower(*a) != std::towlower(*b)) return false;
-  return *a == *b;
+  return CompareStringOrdinal(a, -1, b, -1, TRUE) == CSTR_EQUAL;
 }
 
 // The positional arguments of one call, in source order, by-reference values
