@@ -19,5 +19,6 @@ HRESULT SpreadsheetOpenWorkbookBytes(const std::string& bytes, const AnsiString&
 
 // A child window of parent that shows the workbook's active sheet with sheet
 // tabs; null when workbook is not one of this engine's objects. The window
-// holds a reference to the workbook until it is destroyed.
+// shares the workbook's state until it is destroyed and follows every change
+// of the active sheet, whether made by automation or by its own tabs.
 HWND SpreadsheetCreateView(HWND parent, IDispatch* workbook, const RECT& rect);
