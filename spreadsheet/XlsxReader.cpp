@@ -94,11 +94,36 @@ struct Relationship {
   std::string target;
 };
 
-// An xsd:double as written in a <v>; false for anything else.
+// An xsd:double as written in a <v>; false for anything else. Plain decimals
+// of up to 15 digits (nearly every cell) are converted here, exactly: the
+// digits and the power of ten are both exact doubles, so one division rounds
+// correctly; anything else goes to strtod, which is slow under Wine.
 double ParseNumber(const std::string& v, bool& ok) {
-  if (v.empty() || v.size() > 64) {
-    ok = false;
-    return 0;
+  ok = false;
+  if (v.empty() || v.size() > 64) return 0;
+  static const double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  size_t i = 0;
+  bool negative = v[0] == '-';
+  if (negative) ++i;
+  uint64_t digits = 0;
+  int count = 0, fraction = -1;
+  for (; i < v.size(); ++i) {
+    char c = v[i];
+    if (c >= '0' && c <= '9') {
+      digits = digits * 10 + static_cast<unsigned>(c - '0');
+      if (digits != 0 || fraction >= 0) ++count;
+      if (fraction >= 0) ++fraction;
+    } else if (c == '.' && fraction < 0) {
+      fraction = 0;
+    } else {
+      break;
+    }
+  }
+  if (i == v.size() && count <= 15 && fraction != 0 && i > (negative ? 1u : 0u)) {
+    ok = true;
+    double d = static_cast<double>(digits);
+    if (fraction > 0) d /= kPow10[fraction];
+    return negative ? -d : d;
   }
   char* end = nullptr;
   double d = std::strtod(v.c_str(), &end);
