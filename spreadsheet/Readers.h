@@ -10,7 +10,7 @@
 namespace Spreadsheet {
 
 // Limits on what a file may make us allocate.
-constexpr size_t kMaxPartBytes = 512u << 20;  // one decompressed zip part
+constexpr size_t kMaxPartBytes = 256u << 20;  // one decompressed zip part, or the whole file
 constexpr size_t kMaxSheets = 4096;
 
 // Thrown inside the readers; the entry points below turn it into a refusal.

@@ -10,6 +10,7 @@ namespace {
 constexpr size_t kMaxDepth = 256;
 constexpr size_t kMaxName = 1024;
 constexpr size_t kMaxAttributes = 1024;
+constexpr size_t kMaxText = 16u << 20;  // a cell holds at most 32,767 characters
 
 [[noreturn]] void Malformed(const char* detail) {
   throw ReadError{AnsiString(Reason::kDamaged) + " (XML: " + detail + ")"};
@@ -210,6 +211,7 @@ XmlPull::Node XmlPull::Next() {
         Get();
         if (c == '&') ReadReference(text_);
         else text_ += static_cast<char>(c);
+        if (text_.size() > kMaxText) Malformed("слишком длинный текст");
       }
       if (open_.empty()) {
         for (char t : text_)
@@ -231,7 +233,10 @@ XmlPull::Node XmlPull::Next() {
         Expect("CDATA[");
         if (open_.empty()) Malformed("CDATA вне корневого элемента");
         text_.clear();
-        while (text_.size() < 3 || text_.compare(text_.size() - 3, 3, "]]>") != 0) text_ += static_cast<char>(Must());
+        while (text_.size() < 3 || text_.compare(text_.size() - 3, 3, "]]>") != 0) {
+          text_ += static_cast<char>(Must());
+          if (text_.size() > kMaxText) Malformed("слишком длинный текст");
+        }
         text_.resize(text_.size() - 3);
         return kText;
       } else {

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <random>
 
+#include <zlib.h>
+
 #include "framework/Unicode.h"
 #include "spreadsheet/Readers.h"
 #include "spreadsheet/XmlPull.h"
@@ -407,6 +409,57 @@ TEST(Fuzz, DamagedSheetXmlNeverCrashes) {
     } catch (const ReadError&) {
     }
   }
+}
+
+}  // namespace
+
+namespace {
+
+// A zip archive of one deflated entry, built here.
+std::string ZipOf(const std::string& name, const std::string& content) {
+  uLongf size = compressBound(static_cast<uLong>(content.size()));
+  std::string z(size, '\0');
+  compress2(reinterpret_cast<Bytef*>(&z[0]), &size, reinterpret_cast<const Bytef*>(content.data()),
+            static_cast<uLong>(content.size()), 9);
+  std::string raw = z.substr(2, size - 6);  // zlib header and checksum off: raw deflate
+  std::string local = U32(0x04034b50) + U16(20) + U16(0) + U16(8) + U32(0) + U32(0) +
+                      U32(static_cast<unsigned long>(raw.size())) + U32(static_cast<unsigned long>(content.size())) +
+                      U16(static_cast<unsigned>(name.size())) + U16(0) + name + raw;
+  std::string central = U32(0x02014b50) + U16(20) + U16(20) + U16(0) + U16(8) + U32(0) + U32(0) +
+                        U32(static_cast<unsigned long>(raw.size())) + U32(static_cast<unsigned long>(content.size())) +
+                        U16(static_cast<unsigned>(name.size())) + U16(0) + U16(0) + U16(0) + U16(0) + U32(0) + U32(0) + name;
+  std::string end = U32(0x06054b50) + U16(0) + U16(0) + U16(1) + U16(1) +
+                    U32(static_cast<unsigned long>(central.size())) + U32(static_cast<unsigned long>(local.size())) + U16(0);
+  return local + central + end;
+}
+
+TEST(Zip, EntriesInflateWithinTheirCap) {
+  std::string content(1 << 20, 'a');
+  std::string archive = ZipOf("xl/Big.xml", content);
+  ZipArchive zip(archive);
+  const ZipArchive::Entry* e = zip.Find("XL/big.XML");  // part names ignore case
+  ASSERT_NE(nullptr, e);
+  EXPECT_EQ(content, zip.Extract(*e, 2 << 20));
+  try {
+    zip.Extract(*e, 64 << 10);  // a bomb: far more out than the cap allows
+    ADD_FAILURE() << "no refusal";
+  } catch (const ReadError& err) {
+    EXPECT_EQ(AnsiString(Reason::kTooLarge), err.reason);
+  }
+  std::string damaged = archive;
+  damaged[40] ^= 0x55;  // inside the deflated data
+  ZipArchive zip2(damaged);
+  EXPECT_THROW(zip2.Extract(*zip2.Find("xl/big.xml"), 2 << 20), ReadError);
+}
+
+TEST(Xlsx, PackageWithoutWorkbookIsRefused) {
+  Workbook book;
+  AnsiString reason;
+  EXPECT_FALSE(ReadWorkbook(ZipOf("readme.txt", "hello"), book, reason));
+  EXPECT_EQ(AnsiString(Reason::kUnknownFormat), reason);
+  // A DTD in a part: refused, whatever it declares.
+  EXPECT_FALSE(ReadWorkbook(ZipOf("xl/workbook.xml", "<!DOCTYPE w [<!ENTITY a \"aaaa\">]><workbook/>"), book, reason));
+  EXPECT_EQ(0u, reason.find(Reason::kDamaged)) << Escaped(reason);
 }
 
 }  // namespace
