@@ -1,9 +1,10 @@
 // Shows a workbook in the sheet view for a few seconds (for a screenshot).
-//   sheet_view_demo <file> [seconds] [sheet to activate, 1-based] [rows to scroll]
+//   sheet_view_demo <file> [seconds] [sheet to activate, 1-based] [pages to scroll down, or "end"]
 #include <windows.h>
 
 #include <cstdlib>
 #include <cstdio>
+#include <string>
 
 #include "framework/ComPtr.h"
 #include "spreadsheet/Spreadsheet.h"
@@ -67,8 +68,9 @@ int main(int argc, char** argv) {
     VariantClear(&sheet);
     VariantClear(&sheets);
   }
-  if (argc > 4)
-    for (int i = 0, n = std::atoi(argv[4]); i < n; ++i) SendMessageW(view, WM_VSCROLL, SB_LINEDOWN, 0);
+  if (argc > 4 && std::string(argv[4]) == "end") SendMessageW(view, WM_KEYDOWN, VK_END, 0);
+  else if (argc > 4)
+    for (int i = 0, n = std::atoi(argv[4]); i < n; ++i) SendMessageW(view, WM_VSCROLL, SB_PAGEDOWN, 0);
   SetTimer(frame, 1, static_cast<UINT>(seconds * 1000), nullptr);
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {

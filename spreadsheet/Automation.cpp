@@ -640,11 +640,12 @@ class ApplicationObject : public Object {
         return S_OK;
       case kActiveWorkbook:
         Get(flags, args);
-        if (!book_->quit) Object_(out, NewWorkbook(book_));  // after Quit: Nothing, as Excel gives with no book
+        // After Quit: Nothing, as Excel gives with no book open.
+        Object_(out, book_->quit ? nullptr : NewWorkbook(book_));
         return S_OK;
       case kActiveSheet:
         Get(flags, args);
-        if (!book_->quit) Object_(out, NewSheet(book_, book_->model.activeSheet));
+        Object_(out, book_->quit ? nullptr : NewSheet(book_, book_->model.activeSheet));
         return S_OK;
       case kQuit:
         Method(flags, args);

@@ -95,6 +95,10 @@ TEST_F(Automation, TheWorkbookControlsCallSequence) {
   ASSERT_EQ(S_OK, Get(active.Get(), L"Saved", {}, saved).hr);
   EXPECT_EQ(VARIANT_TRUE, V_BOOL(&saved.Get()));
   EXPECT_EQ(S_OK, Call(app.Get(), L"Quit", DISPATCH_METHOD, {}, nullptr).hr);
+  TVar gone;
+  ASSERT_EQ(S_OK, Get(app.Get(), L"ActiveWorkbook", {}, gone).hr);
+  EXPECT_EQ(VT_DISPATCH, gone.Type());
+  EXPECT_EQ(nullptr, gone.Dispatch());  // Nothing: no workbook after Quit
 }
 
 TEST_F(Automation, NamesIgnoreCase) {
