@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include <algorithm>
 #include <cstring>
 #include <cwctype>
 
@@ -135,6 +136,57 @@ bool CompoundFileLooksSound(const std::string& bytes) {
   return true;
 }
 
+// The file's bytes as read-only ILockBytes, so that the platform parses them
+// where they are instead of in a second copy.
+class BytesLockBytes : public ILockBytes {
+ public:
+  explicit BytesLockBytes(const std::string& bytes) : bytes_(bytes) {}
+  virtual ~BytesLockBytes() = default;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+    if (!out) return E_POINTER;
+    if (riid == IID_IUnknown || riid == IID_ILockBytes) {
+      *out = static_cast<ILockBytes*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    ULONG n = --refs_;
+    if (n == 0) delete this;
+    return n;
+  }
+  HRESULT STDMETHODCALLTYPE ReadAt(ULARGE_INTEGER offset, void* pv, ULONG cb, ULONG* read) override {
+    ULONG n = 0;
+    if (offset.QuadPart < bytes_.size())
+      n = static_cast<ULONG>(std::min<ULONGLONG>(cb, bytes_.size() - offset.QuadPart));
+    if (n) std::memcpy(pv, bytes_.data() + offset.QuadPart, n);
+    if (read) *read = n;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE WriteAt(ULARGE_INTEGER, const void*, ULONG, ULONG* written) override {
+    if (written) *written = 0;
+    return STG_E_ACCESSDENIED;
+  }
+  HRESULT STDMETHODCALLTYPE Flush() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE SetSize(ULARGE_INTEGER) override { return STG_E_ACCESSDENIED; }
+  HRESULT STDMETHODCALLTYPE LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return STG_E_INVALIDFUNCTION; }
+  HRESULT STDMETHODCALLTYPE UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return STG_E_INVALIDFUNCTION; }
+  HRESULT STDMETHODCALLTYPE Stat(STATSTG* st, DWORD) override {
+    if (!st) return E_POINTER;
+    *st = STATSTG();
+    st->type = STGTY_LOCKBYTES;
+    st->cbSize.QuadPart = bytes_.size();
+    return S_OK;
+  }
+
+ private:
+  const std::string& bytes_;
+  ULONG refs_ = 1;
+};
+
 bool ReadStreamBytes(IStorage* storage, const wchar_t* name, std::string& out) {
   TComPtr<IStream> stream;
   if (FAILED(storage->OpenStream(name, nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, stream.Out()))) return false;
@@ -158,15 +210,8 @@ bool ReadStreamBytes(IStorage* storage, const wchar_t* name, std::string& out) {
 bool ReadCompoundFile(const std::string& bytes, Workbook& book, AnsiString& reason) {
   try {
     if (!CompoundFileLooksSound(bytes)) throw ReadError{AnsiString(Reason::kDamaged) + " (неверная структура файла OLE)"};
-    HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
-    if (!mem) throw ReadError{Reason::kTooLarge};
-    std::memcpy(GlobalLock(mem), bytes.data(), bytes.size());
-    GlobalUnlock(mem);
     TComPtr<ILockBytes> lockBytes;
-    if (FAILED(CreateILockBytesOnHGlobal(mem, TRUE, lockBytes.Out()))) {
-      GlobalFree(mem);
-      throw ReadError{Reason::kTooLarge};
-    }
+    lockBytes.Attach(new BytesLockBytes(bytes));
     TComPtr<IStorage> storage;
     if (FAILED(StgOpenStorageOnILockBytes(lockBytes.Get(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0,
                                           storage.Out())))
