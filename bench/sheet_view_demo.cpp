@@ -9,6 +9,20 @@
 #include "framework/ComPtr.h"
 #include "spreadsheet/Spreadsheet.h"
 
+namespace {
+LRESULT CALLBACK FrameProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+  if (m == WM_TIMER || m == WM_CLOSE) {
+    PostQuitMessage(0);
+    return 0;
+  }
+  if (m == WM_SIZE) {
+    HWND child = GetWindow(h, GW_CHILD);
+    if (child) MoveWindow(child, 0, 0, LOWORD(l), HIWORD(l), TRUE);
+  }
+  return DefWindowProcW(h, m, w, l);
+}
+}  // namespace
+
 int main(int argc, char** argv) {
   if (argc < 2) {
     std::fprintf(stderr, "usage: sheet_view_demo <file> [seconds] [sheet] [rows]\n");
@@ -23,17 +37,7 @@ int main(int argc, char** argv) {
   }
   int seconds = argc > 2 ? std::atoi(argv[2]) : 5;
   WNDCLASSW wc = {};
-  wc.lpfnWndProc = [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
-    if (m == WM_TIMER || m == WM_CLOSE) {
-      PostQuitMessage(0);
-      return 0;
-    }
-    if (m == WM_SIZE) {
-      HWND child = GetWindow(h, GW_CHILD);
-      if (child) MoveWindow(child, 0, 0, LOWORD(l), HIWORD(l), TRUE);
-    }
-    return DefWindowProcW(h, m, w, l);
-  };
+  wc.lpfnWndProc = FrameProc;
   wc.hInstance = GetModuleHandleW(nullptr);
   wc.lpszClassName = L"SheetViewDemo";
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
