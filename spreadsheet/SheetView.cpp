@@ -41,7 +41,7 @@ std::wstring NumberText(double d) {
   GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, sep, 8);
   for (const char* p = buf; *p; ++p) {
     if (*p == '.') out += sep;
-    else out += static_cast<wchar_t>(*p);
+    else out += static_cast<wchar_t>(*p == 'e' ? 'E' : *p);  // Excel writes 1E-07
   }
   return out;
 }
