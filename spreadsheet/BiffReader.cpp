@@ -189,7 +189,9 @@ class BiffReader {
     Put(sheet, c);
   }
   void Put(Sheet& sheet, const Cell& c) {
-    if (c.col <= 256) sheet.Put(c);  // Excel drops columns past IV in an .xls
+    if (c.col > 256) return;  // Excel drops columns past IV in an .xls
+    if (++cells_ > kMaxCells) throw ReadError{Reason::kTooLarge};
+    sheet.Put(c);
   }
 
   const uint8_t* p_;
@@ -203,6 +205,7 @@ class BiffReader {
   std::vector<NumberStyle> xfStyles_;
   std::vector<SheetEntry> sheetEntries_;
   size_t activeTab_ = 0;
+  size_t cells_ = 0;
 };
 
 std::wstring BiffReader::Narrow(const uint8_t* p, size_t n) const {
@@ -319,6 +322,9 @@ void BiffReader::ReadGlobals() {
         uint32_t offset = U32(r.data);
         uint8_t type = r.data[5];
         ++tabs;
+        // Two sheets over one substream would read it twice over: no writer does that.
+        for (const auto& e : sheetEntries_)
+          if (e.offset == offset && type != 6) Fail("два листа в одном месте файла");
         if (type == 6) {  // a Visual Basic module: no sheet of its own in Excel
           tabToSheet.push_back(SIZE_MAX);
           break;

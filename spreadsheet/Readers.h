@@ -11,7 +11,9 @@ namespace Spreadsheet {
 
 // Limits on what a file may make us allocate.
 constexpr size_t kMaxPartBytes = 256u << 20;  // one decompressed zip part, or the whole file
+constexpr size_t kMaxArchiveBytes = 1024u << 20;  // all zip parts together
 constexpr size_t kMaxSheets = 4096;
+constexpr size_t kMaxCells = 20000000;  // the whole workbook, values and blanks
 
 // Thrown inside the readers; the entry points below turn it into a refusal.
 struct ReadError {

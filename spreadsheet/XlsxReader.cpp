@@ -171,6 +171,7 @@ class XlsxReader {
   std::vector<uint32_t> shared_;
   std::vector<NumberStyle> xfStyles_;
   size_t activeTab_ = 0;
+  size_t cells_ = 0;
 };
 
 std::vector<std::pair<std::string, Relationship>> XlsxReader::ReadRels(const std::string& part) {
@@ -425,6 +426,7 @@ void XlsxReader::ReadSheet(const std::string& part, Sheet& sheet) {
         c.kind = st == NumberStyle::Date ? CellKind::Date : st == NumberStyle::Currency ? CellKind::Currency : CellKind::Number;
       }
     }
+    if (++cells_ > kMaxCells) throw ReadError{Reason::kTooLarge};
     sheet.Put(c);
   }
 }

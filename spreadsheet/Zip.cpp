@@ -29,7 +29,8 @@ std::string Lower(std::string s) {
 // Inflates (or copies) one entry on demand, never past cap bytes.
 class EntryReader : public XmlSource {
  public:
-  EntryReader(const std::string& bytes, const ZipArchive::Entry& e, size_t cap) : cap_(cap), stored_(e.method == 0) {
+  EntryReader(const std::string& bytes, const ZipArchive::Entry& e, size_t cap, size_t& budget)
+      : cap_(cap), budget_(budget), stored_(e.method == 0) {
     if (e.method != 0 && e.method != 8) Damaged("неизвестный способ сжатия ZIP");
     std::memset(&z_, 0, sizeof z_);
     if (!stored_ && inflateInit2(&z_, -MAX_WBITS) != Z_OK) throw ReadError{Reason::kTooLarge};
@@ -61,12 +62,14 @@ class EntryReader : public XmlSource {
       if (got == 0 && !done_) Damaged("сжатые данные оборваны");
     }
     total_ += got;
-    if (total_ > cap_) throw ReadError{Reason::kTooLarge};
+    if (total_ > cap_ || got > budget_) throw ReadError{Reason::kTooLarge};
+    budget_ -= got;
     return got;
   }
 
  private:
   size_t cap_;
+  size_t& budget_;
   bool stored_;
   z_stream z_;
   bool done_ = false;
@@ -75,7 +78,7 @@ class EntryReader : public XmlSource {
 
 }  // namespace
 
-ZipArchive::ZipArchive(const std::string& bytes) : bytes_(bytes) {
+ZipArchive::ZipArchive(const std::string& bytes) : bytes_(bytes), budget_(kMaxArchiveBytes) {
   // The end record sits in the last 64 KiB + 22 bytes (its comment may vary).
   if (bytes.size() < 22) Damaged("архив ZIP слишком короткий");
   size_t end = std::string::npos;
@@ -120,7 +123,7 @@ const ZipArchive::Entry* ZipArchive::Find(const std::string& name) const {
 }
 
 std::string ZipArchive::Extract(const Entry& entry, size_t cap) const {
-  EntryReader r(bytes_, entry, cap);
+  EntryReader r(bytes_, entry, cap, budget_);
   std::string out;
   out.reserve(std::min<size_t>(entry.size, cap));
   char buf[65536];
@@ -129,7 +132,7 @@ std::string ZipArchive::Extract(const Entry& entry, size_t cap) const {
 }
 
 std::unique_ptr<XmlSource> ZipArchive::OpenSource(const Entry& entry, size_t cap) const {
-  return std::make_unique<EntryReader>(bytes_, entry, cap);
+  return std::make_unique<EntryReader>(bytes_, entry, cap, budget_);
 }
 
 }  // namespace Spreadsheet

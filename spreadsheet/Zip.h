@@ -35,6 +35,9 @@ class ZipArchive {
  private:
   const std::string& bytes_;
   std::vector<Entry> entries_;
+  // What all entries together may still inflate to: many parts, each under
+  // its own cap, must not add up to a bomb either.
+  mutable size_t budget_;
 };
 
 }  // namespace Spreadsheet

@@ -167,6 +167,15 @@ struct Refusal {
   const char* reason;  // the start of the expected reason
 };
 
+// Two sheet records naming one substream: each would be read in full again.
+std::string TwoSheetsOneOffset() {
+  auto sheetRecord = [](unsigned long offset) {
+    return Rec(0x0085, U32(offset) + std::string("\0\0", 2) + std::string("\x01\x00", 2) + "S");
+  };
+  size_t head = Bof(0x0600, 5).size() + 2 * sheetRecord(0).size() + Eof().size();
+  return Bof(0x0600, 5) + sheetRecord(head) + sheetRecord(head) + Eof() + Bof(0x0600, 0x10) + Eof();
+}
+
 TEST(Biff, DamagedOrProtectedStreamsAreRefused) {
   std::string good = Biff8("", Rec(0x0203, Cell3(0, 0, 0) + F64(1)));
   const Refusal cases[] = {
@@ -176,6 +185,7 @@ TEST(Biff, DamagedOrProtectedStreamsAreRefused) {
       {"truncated globals", good.substr(0, 30), Reason::kDamaged},
       {"string past its record", Biff8(Rec(0x00FC, U32(1) + U32(1) + U16(500) + '\0' + "ab"), ""), Reason::kDamaged},
       {"no sheets", Bof(0x0600, 5) + Eof(), Reason::kNoSheets},
+      {"two sheets, one place", TwoSheetsOneOffset(), Reason::kDamaged},
   };
   for (const auto& c : cases) {
     Workbook book;
