@@ -1,0 +1,109 @@
+#pragma once
+// The workbook model: what Excel's Range.Value would give for every cell of
+// every sheet, stored compactly (one 16-byte record per recorded cell, text
+// pooled) so that a sheet of 100,000 rows loads fast and small. No Win32 here.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace Spreadsheet {
+
+enum class CellKind : uint8_t { Empty, Text, Number, Boolean, Error, Date, Currency };
+
+// Excel's error numbers (CVErr / xlErr); VT_ERROR carries 0x800A0000 + number.
+enum ExcelError : int32_t {
+  kErrNull = 2000,
+  kErrDiv0 = 2007,
+  kErrValue = 2015,
+  kErrRef = 2023,
+  kErrName = 2029,
+  kErrNum = 2036,
+  kErrNA = 2042,
+};
+// BIFF error byte (0x00, 0x07, ...) to Excel's number; unknown bytes give #N/A.
+int32_t ErrorFromBiffCode(uint8_t code);
+// "#DIV/0!" etc. to Excel's number; 0 when the text is no error literal.
+int32_t ErrorFromText(const std::wstring& text);
+const wchar_t* ErrorText(int32_t error);
+
+// How a number shows: a date-time or currency format changes the Value type.
+enum class NumberStyle : uint8_t { Plain, Date, Currency };
+NumberStyle StyleOfBuiltinFormat(unsigned id);
+NumberStyle StyleOfFormatCode(const std::wstring& code);
+
+class StringPool {
+ public:
+  uint32_t Add(const wchar_t* text, size_t length);
+  uint32_t Add(const std::wstring& text) { return Add(text.data(), text.size()); }
+  std::wstring Get(uint32_t index) const;
+  const wchar_t* Data(uint32_t index, size_t& length) const;
+  size_t Count() const { return starts_.size(); }
+  size_t Bytes() const { return chars_.capacity() * sizeof(wchar_t) + starts_.capacity() * sizeof(uint32_t); }
+
+ private:
+  std::vector<wchar_t> chars_;
+  std::vector<uint32_t> starts_;
+};
+
+struct Cell {
+  uint32_t row = 0;  // 1-based
+  uint16_t col = 0;  // 1-based
+  CellKind kind = CellKind::Empty;
+  uint8_t spare = 0;
+  union {
+    double number;   // Number, Date, Currency
+    uint32_t text;   // Text: index into the workbook's pool
+    int32_t error;   // Error: Excel's number
+    uint32_t boolean;
+  };
+  Cell() : number(0) {}
+};
+static_assert(sizeof(Cell) == 16, "cells stay 16 bytes");
+
+enum class SheetKind : uint8_t { Worksheet, MacroSheet, Chart, Dialog };
+
+class Sheet {
+ public:
+  std::wstring name;
+  SheetKind kind = SheetKind::Worksheet;
+
+  bool HasCells() const { return kind == SheetKind::Worksheet || kind == SheetKind::MacroSheet; }
+  // Records one cell; a later record for the same position wins. An Empty cell
+  // (a formatted blank) holds no value but extends the used range.
+  void Put(const Cell& cell);
+  // Sorts and deduplicates; call once after the last Put.
+  void Finish();
+  // Null when the file records nothing at that position.
+  const Cell* Find(uint32_t row, uint32_t col) const;
+  // Excel's last used cell: the bottom-right corner of everything recorded; A1 when empty.
+  uint32_t LastRow() const { return lastRow_ ? lastRow_ : 1; }
+  uint32_t LastCol() const { return lastCol_ ? lastCol_ : 1; }
+  size_t CellCount() const { return cells_.size(); }
+  const std::vector<Cell>& Cells() const { return cells_; }
+  size_t Bytes() const { return cells_.capacity() * sizeof(Cell); }
+
+ private:
+  std::vector<Cell> cells_;  // by row, then column, once Finish has run
+  uint32_t lastRow_ = 0, lastCol_ = 0;
+  bool sorted_ = true;
+};
+
+enum class FileFormat : uint8_t { Xls, Xlsx };
+
+struct Workbook {
+  std::vector<Sheet> sheets;
+  StringPool strings;
+  size_t activeSheet = 0;  // index into sheets
+  bool date1904 = false;
+  FileFormat format = FileFormat::Xlsx;
+
+  uint32_t MaxRows() const { return format == FileFormat::Xls ? 65536u : 1048576u; }
+  uint32_t MaxCols() const { return format == FileFormat::Xls ? 256u : 16384u; }
+  // Cell text as stored; empty for other kinds.
+  std::wstring Text(const Cell& cell) const { return cell.kind == CellKind::Text ? strings.Get(cell.text) : std::wstring(); }
+};
+
+// A number's OLE date (days since 1899-12-30) from Excel's serial in the workbook's date system.
+double OleDateFromSerial(double serial, bool date1904);
+
+}  // namespace Spreadsheet

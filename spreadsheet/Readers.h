@@ -1,0 +1,42 @@
+#pragma once
+// The file readers. They take the file's bytes and fill a Workbook; every
+// input is untrusted: a file they cannot read is refused with a reason in
+// Russian (Windows-1251) and never crashes or hangs the caller.
+#include <string>
+
+#include "framework/AnsiString.h"
+#include "spreadsheet/Model.h"
+
+namespace Spreadsheet {
+
+// Limits on what a file may make us allocate.
+constexpr size_t kMaxPartBytes = 256u << 20;  // one decompressed zip part, or the whole file
+constexpr size_t kMaxArchiveBytes = 1024u << 20;  // all zip parts together
+constexpr size_t kMaxSheets = 4096;
+constexpr size_t kMaxCells = 20000000;  // the whole workbook, values and blanks
+
+// Thrown inside the readers; the entry points below turn it into a refusal.
+struct ReadError {
+  AnsiString reason;
+};
+
+// Any supported file, told apart by its first bytes.
+bool ReadWorkbook(const std::string& bytes, Workbook& book, AnsiString& reason);
+// An OLE compound file: an .xls, or an encrypted Office package (refused).
+bool ReadCompoundFile(const std::string& bytes, Workbook& book, AnsiString& reason);
+// The BIFF5/7 or BIFF8 "Workbook"/"Book" stream.
+bool ReadBiffStream(const std::string& stream, Workbook& book, AnsiString& reason);
+// An .xlsx/.xlsm zip package.
+bool ReadXlsx(const std::string& bytes, Workbook& book, AnsiString& reason);
+
+namespace Reason {
+extern const char* const kEmpty;
+extern const char* const kUnknownFormat;
+extern const char* const kEncrypted;
+extern const char* const kOldFormat;
+extern const char* const kDamaged;
+extern const char* const kTooLarge;
+extern const char* const kNoSheets;
+}  // namespace Reason
+
+}  // namespace Spreadsheet

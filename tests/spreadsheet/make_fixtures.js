@@ -1,0 +1,123 @@
+// Writes the fixture workbooks of the spreadsheet tests with the pinned
+// third-party writer (npm "xlsx"), each as .xlsx and as .xls (BIFF8).
+//   node make_fixtures.js <output folder>
+// The values here are the ones SpreadsheetReaderTest.cpp expects.
+'use strict';
+const fs = require('fs');
+const path = require('path');
+const XLSX = require('xlsx');
+
+const out = process.argv[2];
+if (!out) throw new Error('usage: node make_fixtures.js <folder>');
+fs.mkdirSync(out, { recursive: true });
+
+const err = { null: 0x00, div0: 0x07, value: 0x0f, ref: 0x17, name: 0x1d, num: 0x24, na: 0x2a };
+
+function typesSheet() {
+  const ws = {
+    A1: { t: 's', v: 'Привет, мир' },
+    B1: { t: 's', v: 'Шифр расценки ЁЖЩ ёжщ №' },
+    A2: { t: 'n', v: 3.25 },
+    B2: { t: 'n', v: -1234567.125 },
+    C2: { t: 'n', v: 1e-7 },
+    D2: { t: 'n', v: 0 },
+    A3: { t: 'b', v: true },
+    B3: { t: 'b', v: false },
+    A4: { t: 'e', v: err.null }, B4: { t: 'e', v: err.div0 }, C4: { t: 'e', v: err.value },
+    D4: { t: 'e', v: err.ref }, E4: { t: 'e', v: err.name }, F4: { t: 'e', v: err.num }, G4: { t: 'e', v: err.na },
+    A5: { t: 'n', v: 45000.5, z: 'dd.mm.yyyy hh:mm' },
+    B5: { t: 'n', v: 30, z: 'yyyy-mm-dd' },
+    C5: { t: 'n', v: 12.3456, z: '#,##0.00"р."' },
+    D5: { t: 'n', v: 7.5, z: '0.00' },
+    A6: { t: 'n', v: 6.5, f: 'A2*2' },
+    B6: { t: 's', v: 'Итог', f: '"Ит"&"ог"' },
+    C6: { t: 'e', v: err.na, f: 'NA()' },
+    D6: { t: 'b', v: true, f: 'A2>1' },
+    H30: { t: 'z', z: '0.00' },  // a formatted blank: the last used cell
+    '!ref': 'A1:H30',
+  };
+  return ws;
+}
+
+function rowsSheet(rows, cols, prefix) {
+  const data = [];
+  for (let r = 1; r <= rows; ++r) {
+    const row = [];
+    for (let c = 1; c <= cols; ++c) row.push(c % 2 ? r * 100 + c : prefix + r);
+    data.push(row);
+  }
+  return XLSX.utils.aoa_to_sheet(data);
+}
+
+function write(wb, name, activeTab) {
+  for (const bookType of ['xlsx', 'biff8']) {
+    const file = path.join(out, name + (bookType === 'xlsx' ? '.xlsx' : '.xls'));
+    let buf = XLSX.write(wb, { bookType, type: 'buffer', compression: true });
+    if (activeTab) buf = setActiveTab(buf, bookType, activeTab);
+    if (bookType === 'xlsx') {
+      // This writer leaves formatted blanks out of .xlsx (its .xls has them as BLANK).
+      buf = patchXlsx(buf, '/xl/worksheets/sheet1.xml', (xml) => xml.replace(/<row r="(\d+)"><\/row>/g,
+        (m, r) => '<row r="' + r + '"><c r="H' + r + '" s="4"/></row>'));
+    }
+    fs.writeFileSync(file, buf);
+  }
+}
+
+function patchXlsx(buf, part, edit) {
+  const zip = XLSX.CFB.read(buf, { type: 'buffer' });
+  const entry = XLSX.CFB.find(zip, part);
+  entry.content = Buffer.from(edit(Buffer.from(entry.content).toString('utf8')), 'utf8');
+  return Buffer.from(XLSX.CFB.write(zip, { fileType: 'zip', type: 'buffer', compression: true }));
+}
+
+// The writer always makes the first sheet active; Excel-written books need not.
+function setActiveTab(buf, bookType, tab) {
+  if (bookType === 'xlsx') {
+    return patchXlsx(buf, '/xl/workbook.xml', (xml) =>
+      xml.replace('<sheets>', '<bookViews><workbookView activeTab="' + tab + '"/></bookViews><sheets>'));
+  }
+  // WINDOW1 as this writer emits it; its itabCur field sits 10 bytes in.
+  const window1 = Buffer.from([0x3d, 0x00, 0x12, 0x00, 0x00, 0x00, 0x00, 0x00, 0x60, 0x72, 0xc0, 0x44, 0x38, 0x00]);
+  const at = buf.indexOf(window1);
+  if (at < 0 || buf.indexOf(window1, at + 1) >= 0) throw new Error('WINDOW1 not found once');
+  buf.writeUInt16LE(tab, at + 4 + 10);
+  return buf;
+}
+
+function checkRows(name, ext, rows) {
+  const wb = XLSX.readFile(path.join(out, name + ext), { sheetRows: 0 });
+  const ref = XLSX.utils.decode_range(wb.Sheets[wb.SheetNames[0]]['!ref']);
+  if (ref.e.r + 1 !== rows) throw new Error(name + ext + ': wrote ' + (ref.e.r + 1) + ' rows, not ' + rows);
+}
+
+// Three sheets, the third active; Cyrillic names and text.
+{
+  const wb = XLSX.utils.book_new();
+  XLSX.utils.book_append_sheet(wb, typesSheet(), 'Типы');
+  XLSX.utils.book_append_sheet(wb, rowsSheet(5, 3, 'Строка '), 'Данные');
+  XLSX.utils.book_append_sheet(wb, XLSX.utils.aoa_to_sheet([['Третий лист']]), 'Третий');
+  XLSX.utils.book_append_sheet(wb, {}, 'Пустой');
+  write(wb, 'types', 2);
+}
+
+// The 1904 date system.
+{
+  const wb = XLSX.utils.book_new();
+  XLSX.utils.book_append_sheet(wb, { A1: { t: 'n', v: 0, z: 'dd.mm.yyyy' }, A2: { t: 'n', v: 1000.25, z: 'dd.mm.yyyy hh:mm' }, '!ref': 'A1:A2' }, 'Даты');
+  wb.Workbook = { WBProps: { date1904: true } };
+  write(wb, 'date1904', 0);
+}
+
+// Large sheets: an .xls sheet holds at most 65,536 rows.
+const large = process.argv.includes('--no-large') ? [] : [['big', 100000, 'xlsx'], ['big', 60000, 'xls'], ['rows10k', 10000, 'both']];
+for (const [name, rows, kind] of large) {
+  const wb = XLSX.utils.book_new();
+  XLSX.utils.book_append_sheet(wb, rowsSheet(rows, 10, 'Текст '), 'Большой');
+  for (const bookType of kind === 'both' ? ['xlsx', 'biff8'] : [kind === 'xls' ? 'biff8' : 'xlsx']) {
+    const ext = bookType === 'xlsx' ? '.xlsx' : '.xls';
+    const file = path.join(out, (name === 'big' ? name + rows : name) + ext);
+    fs.writeFileSync(file, XLSX.write(wb, { bookType, type: 'buffer', compression: true }));
+    checkRows(name === 'big' ? name + rows : name, ext, rows);
+  }
+}
+fs.writeFileSync(path.join(out, 'done.stamp'), XLSX.version + '\n');
