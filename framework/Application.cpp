@@ -1,6 +1,11 @@
 #include "framework/Application.h"
 
 #include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+
+#include "framework/Forms.h"
 
 #include "framework/Unicode.h"
 
@@ -14,6 +19,75 @@ TApplication& TheApplication() {
 TApplication* Application = &TheApplication();
 
 TApplication::TApplication() = default;
+
+void TApplication::Initialize() {
+  INITCOMMONCONTROLSEX icc{};
+  icc.dwSize = sizeof(icc);
+  icc.dwICC = ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES | ICC_TAB_CLASSES | ICC_PROGRESS_CLASS | ICC_UPDOWN_CLASS;
+  InitCommonControlsEx(&icc);
+}
+
+void TApplication::AddForm(TForm* form) {
+  forms_.push_back(form);
+  if (!mainForm_) mainForm_ = form;
+}
+
+void TApplication::FormDestroyed(TForm* form) {
+  forms_.erase(std::remove(forms_.begin(), forms_.end(), form), forms_.end());
+  if (mainForm_ == form) mainForm_ = nullptr;
+}
+
+void TApplication::DestroyForms() {
+  while (!forms_.empty()) {
+    TForm* f = forms_.back();
+    f->Destroying();
+    delete f;  // takes itself out of forms_
+  }
+}
+
+void TApplication::Dispatch(MSG& msg) {
+  // Tab and arrow navigation between the controls of the active form.
+  HWND active = GetActiveWindow();
+  if (active && TWinControl::FromHandle(active) && IsDialogMessageW(active, &msg)) return;
+  TranslateMessage(&msg);
+  DispatchMessageW(&msg);
+}
+
+void TApplication::Run() {
+  try {
+    if (mainForm_) mainForm_->Show();
+    MSG msg;
+    while (!terminated_ && mainForm_) {
+      BOOL r = GetMessageW(&msg, nullptr, 0, 0);
+      if (r == 0 || r == -1) {
+        terminated_ = true;
+        break;
+      }
+      Dispatch(msg);
+    }
+  } catch (const Exception& e) {
+    ShowException(e);
+  } catch (...) {
+    ShowException(Exception(AnsiString()));
+  }
+  DestroyForms();
+}
+
+void TApplication::ProcessMessages() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      terminated_ = true;
+      break;
+    }
+    Dispatch(msg);
+  }
+}
+
+void TApplication::Terminate() {
+  terminated_ = true;
+  PostQuitMessage(0);
+}
 
 int TApplication::MessageBox(const AnsiString& text, const AnsiString& caption, unsigned flags) {
   if (responder_) return responder_(text, caption, flags);

@@ -7,9 +7,12 @@
 #undef MessageBox
 
 #include <functional>
+#include <vector>
 
 #include "framework/AnsiString.h"
 #include "framework/Exception.h"
+
+class TForm;
 
 class TApplication {
  public:
@@ -20,6 +23,30 @@ class TApplication {
   TApplication();
   TApplication(const TApplication&) = delete;
   TApplication& operator=(const TApplication&) = delete;
+
+  // Registers the common control classes; call once before creating forms.
+  void Initialize();
+  // Creates a form owned by the application; the first one becomes the main
+  // form, whose closing ends Run.
+  template <class T>
+  void CreateForm(T*& reference) {
+    reference = nullptr;
+    T* form = new T(nullptr);
+    reference = form;
+    AddForm(form);
+  }
+  TForm* MainForm() const { return mainForm_; }
+  // Shows the main form and dispatches messages until Terminate (or WM_QUIT);
+  // then deletes the application's forms.
+  void Run();
+  // Dispatches every message waiting now (timers included) and returns.
+  void ProcessMessages();
+  void Terminate();
+  bool Terminated() const { return terminated_; }
+  // Deletes the forms CreateForm made, the last first.
+  void DestroyForms();
+  // Called by a form's destructor.
+  void FormDestroyed(TForm* form);
 
   // The platform's modal message box with exactly the given flags.
   int MessageBox(const AnsiString& text, const AnsiString& caption, unsigned flags);
@@ -35,6 +62,12 @@ class TApplication {
   void ShowException(const Exception& e);
 
  private:
+  void AddForm(TForm* form);
+  void Dispatch(MSG& msg);
+
+  std::vector<TForm*> forms_;
+  TForm* mainForm_ = nullptr;
+  bool terminated_ = false;
   MessageBoxResponder responder_;
   AnsiString title_;
 };

@@ -1,0 +1,132 @@
+#include "framework/ComboBox.h"
+
+#include <vector>
+
+#include "framework/Exception.h"
+#include "framework/Unicode.h"
+
+namespace {
+class TComboBoxStrings : public TStrings {
+ public:
+  explicit TComboBoxStrings(TComboBox* combo) : combo_(combo) {}
+  // CB_GETCOUNT: the number of items, or CB_ERR.
+  int Count() const override {
+    LRESULT n = SendMessageW(combo_->Handle(), CB_GETCOUNT, 0, 0);
+    return n == CB_ERR ? 0 : static_cast<int>(n);
+  }
+  AnsiString Strings(int index) const override {
+    Check(index, Count());
+    // CB_GETLBTEXTLEN: the length without the terminating null, or CB_ERR.
+    LRESULT len = SendMessageW(combo_->Handle(), CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+    if (len == CB_ERR) return AnsiString();
+    std::wstring buf(static_cast<size_t>(len) + 1, L'\0');
+    LRESULT got = SendMessageW(combo_->Handle(), CB_GETLBTEXT, static_cast<WPARAM>(index),
+                               reinterpret_cast<LPARAM>(&buf[0]));
+    return got == CB_ERR ? AnsiString() : WideToAnsi(buf.data(), static_cast<size_t>(got));
+  }
+  void Insert(int index, const AnsiString& text) override {
+    Check(index, Count() + 1);
+    std::wstring w = AnsiToWide(text);
+    // CB_INSERTSTRING: the index of the new item, CB_ERR or CB_ERRSPACE.
+    LRESULT r = SendMessageW(combo_->Handle(), CB_INSERTSTRING, static_cast<WPARAM>(index),
+                             reinterpret_cast<LPARAM>(w.c_str()));
+    if (r < 0) throw Exception("Не удалось добавить строку в список");
+  }
+  void Delete(int index) override {
+    Check(index, Count());
+    SendMessageW(combo_->Handle(), CB_DELETESTRING, static_cast<WPARAM>(index), 0);
+  }
+  void Clear() override { SendMessageW(combo_->Handle(), CB_RESETCONTENT, 0, 0); }
+
+ private:
+  static void Check(int index, int limit) {
+    if (index < 0 || index >= limit) throw Exception("Индекс строки вне списка: " + IntToStr(index));
+  }
+  TComboBox* combo_;
+};
+}  // namespace
+
+TComboBox::TComboBox(TComponent* owner) : TWinControl(owner), items_(new TComboBoxStrings(this)) {
+  color_ = clWindow;
+  CreateHandle(L"COMBOBOX", StyleBits(), 0);
+  SetBoundsRaw(0, 0, 145, 21);
+}
+
+DWORD TComboBox::StyleBits() const {
+  return WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_AUTOHSCROLL |
+         (style_ == csDropDownList ? CBS_DROPDOWNLIST : CBS_DROPDOWN);
+}
+
+void TComboBox::SetStyle(TComboBoxStyle style) {
+  if (style_ == style) return;
+  std::vector<AnsiString> items;
+  for (int i = 0, n = items_->Count(); i < n; ++i) items.push_back(items_->Strings(i));
+  int index = ItemIndex();
+  AnsiString text = Text();
+  style_ = style;
+  RecreateHandle(L"COMBOBOX", StyleBits() & ~WS_VISIBLE, 0);
+  for (const AnsiString& s : items) items_->Add(s);
+  if (index >= 0) SetItemIndex(index);
+  else if (style_ == csDropDown) SetText(text);
+}
+
+void TComboBox::SetBoundsRaw(int left, int top, int width, int height) {
+  // A combo box's window height includes its dropped list; Windows keeps the
+  // closed height to the font by itself.
+  int itemHeight = static_cast<int>(SendMessageW(Handle(), CB_GETITEMHEIGHT, 0, 0));
+  if (itemHeight <= 0) itemHeight = 16;
+  TWinControl::SetBoundsRaw(left, top, width, height + itemHeight * dropDownCount_ + 4);
+}
+
+void TComboBox::SetDropDownCount(int count) {
+  dropDownCount_ = count < 1 ? 1 : count;
+  TRect b = BoundsRect();
+  SetBoundsRaw(b.Left, b.Top, b.Width(), b.Height());
+}
+
+int TComboBox::ItemIndex() const {
+  // CB_GETCURSEL: the selected index, or CB_ERR (-1) when none is selected.
+  return static_cast<int>(SendMessageW(Handle(), CB_GETCURSEL, 0, 0));
+}
+
+void TComboBox::SetItemIndex(int index) {
+  // CB_SETCURSEL sends no CBN_SELCHANGE, so no OnChange follows.
+  if (index < -1 || index >= items_->Count()) index = -1;
+  SendMessageW(Handle(), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+void TComboBox::SetText(const AnsiString& text) {
+  if (style_ == csDropDownList) {
+    SetItemIndex(items_->IndexOf(text));
+    return;
+  }
+  SetCaption(text);
+}
+
+bool TComboBox::DroppedDown() const { return SendMessageW(Handle(), CB_GETDROPPEDSTATE, 0, 0) != 0; }
+void TComboBox::SetDroppedDown(bool value) { SendMessageW(Handle(), CB_SHOWDROPDOWN, value ? TRUE : FALSE, 0); }
+
+void TComboBox::CommandNotify(WORD code) {
+  switch (code) {
+    case CBN_SELCHANGE:
+      // The edit field takes the picked item only after this notification;
+      // put it there now so OnChange reads the new text.
+      if (style_ == csDropDown) {
+        int i = ItemIndex();
+        if (i >= 0) SetCaption(items_->Strings(i));
+      }
+      if (OnChange) OnChange(this);
+      break;
+    case CBN_EDITCHANGE:
+      if (OnChange) OnChange(this);
+      break;
+    case CBN_CLOSEUP:
+      if (OnCloseUp) OnCloseUp(this);
+      break;
+    case CBN_DROPDOWN:
+      if (OnDropDown) OnDropDown(this);
+      break;
+    default:
+      break;
+  }
+}

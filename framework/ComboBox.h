@@ -1,0 +1,47 @@
+#pragma once
+// A combo box (COMBOBOX): editable drop-down or drop-down list.
+#include <memory>
+
+#include "framework/Controls.h"
+#include "framework/Strings.h"
+
+enum TComboBoxStyle { csDropDown, csDropDownList };
+
+class TComboBox : public TWinControl {
+ public:
+  explicit TComboBox(TComponent* owner);
+  AnsiString ClassName() const override { return "TComboBox"; }
+
+  TComboBoxStyle Style() const { return style_; }
+  // The style is fixed at window creation: a change makes a new window that
+  // keeps items, selection, text and placement.
+  void SetStyle(TComboBoxStyle style);
+  TStrings& Items() { return *items_; }
+  const TStrings& Items() const { return *items_; }
+  // -1 when nothing is selected. Setting it raises no OnChange.
+  int ItemIndex() const;
+  void SetItemIndex(int index);
+  AnsiString Text() const { return Caption(); }
+  // In a drop-down list the text selects the item equal to it (or none).
+  void SetText(const AnsiString& text);
+  bool DroppedDown() const;
+  void SetDroppedDown(bool value);
+  int DropDownCount() const { return dropDownCount_; }
+  void SetDropDownCount(int count);
+
+  // Raised when the user picks an item or (editable style) changes the text.
+  std::function<void(TComponent* sender)> OnChange;
+  std::function<void(TComponent* sender)> OnCloseUp;
+  std::function<void(TComponent* sender)> OnDropDown;
+
+ protected:
+  void CommandNotify(WORD code) override;
+  void SetBoundsRaw(int left, int top, int width, int height) override;
+
+ private:
+  DWORD StyleBits() const;
+
+  TComboBoxStyle style_ = csDropDown;
+  int dropDownCount_ = 8;
+  std::unique_ptr<TStrings> items_;
+};
