@@ -270,6 +270,8 @@ void TImportExcelForm::CreateOptionsPage() {
   g->SetFixedColor(clTeal);
   g->SetOptions(goFixedVertLine | goFixedHorzLine | goVertLine | goHorzLine | goRangeSelect | goEditing);
   g->SetAlign(alClient);
+  g->SetCol(0);
+  g->SetRow(1);
   g->OnDrawCell = [this](TComponent* s, int c, int r, const TRect& rect, TGridDrawState st) {
     sgridPrefixCodeReplaceDrawCell(s, c, r, rect, st);
   };

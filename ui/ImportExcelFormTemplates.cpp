@@ -60,7 +60,15 @@ void TImportExcelForm::bbtnSaveTemplateOptionsClick(TComponent*) {
 void TImportExcelForm::cmbTemplateOptionsChange(TComponent*) {
   const AnsiString text = cmbTemplateOptions->Text();
   // An empty text names nothing (it would end the stored list of names).
-  if (text.empty() || cmbTemplateOptions->IndexOfCaseless(text) >= 0) return;
+  if (text.empty()) return;
+  const int existing = cmbTemplateOptions->IndexOfCaseless(text);
+  if (existing >= 0) {
+    // The name of an entry: nothing is added or loaded. Should the box have
+    // lost its selection meanwhile, the entry named is the current variant,
+    // so that saving never goes to a variant without a name.
+    if (cmbTemplateOptions->ItemIndex() < 0) cmbTemplateOptions->SetItemIndex(existing);
+    return;
+  }
   cmbTemplateOptions->Items().Add(text);
   cmbTemplateOptions->SetItemIndex(cmbTemplateOptions->Items().Count() - 1);
 }

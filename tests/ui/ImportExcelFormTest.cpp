@@ -99,6 +99,12 @@ TEST_F(MainFormTest, LayoutNamesTypesParentsAndPlacement) {
   EXPECT_EQ(form->Height(), 590);
   EXPECT_EQ(form->Constraints().MinWidth, 760);
   EXPECT_EQ(form->Constraints().MinHeight, 590);
+  RECT work{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  EXPECT_EQ(form->Left(), work.left + (work.right - work.left - 760) / 2) << "centred";
+  EXPECT_EQ(form->Top(), work.top + (work.bottom - work.top - 590) / 2) << "centred";
+  EXPECT_EQ(form->Font().Name(), "MS Sans Serif");
+  EXPECT_EQ(form->Font().Height(), -13);
   // The strips: Panel3, then pnOLE, then pnPageExcel at the bottom.
   EXPECT_EQ(form->pnPageExcel->Top() + 33, form->tsConvert->ClientHeight());
   EXPECT_EQ(form->pnOLE->Top() + form->pnOLE->Height(), form->pnPageExcel->Top());

@@ -75,6 +75,18 @@ TEST_F(OlePlacementTest, FollowsTheMainWindowWithinOneTick) {
   ExpectOverPanel(0, "restored");
 }
 
+TEST_F(OlePlacementTest, TheTicksLeaveTheMainWindowActive) {
+  Open();
+  Tick();
+  SetForegroundWindow(form->Handle());
+  SetActiveWindow(form->Handle());
+  Pump();
+  ASSERT_EQ(GetActiveWindow(), form->Handle());
+  Tick();
+  EXPECT_EQ(GetActiveWindow(), form->Handle()) << "showing the embedded window takes no activation";
+  EXPECT_TRUE(IsWindowVisible(OleContainerForm->Handle()));
+}
+
 TEST_F(OlePlacementTest, DraggingTheFarEdgesKeepsTheOldSizeUntilTheCornerMoves) {
   Open();
   Tick();
