@@ -5,7 +5,8 @@
 #   scripts/run.sh "book.xls?list.txt?" # any command line (the estimating
 #                                       # program passes "workbook?listfile?")
 # On a desktop the program's window opens there. Without a display a virtual
-# one is started; screenshots of both pages are taken and their paths printed.
+# one is started; screenshots of both pages are taken and their paths printed
+# (X2Z_SCREENSHOTS=1 takes them on a given display as well).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
@@ -37,7 +38,7 @@ exe="$root/build/app/xls2zalbiro.exe"
 # Relative paths of the command line are taken from the sample folder.
 (cd "$sample" && exec /usr/lib/wine/wine64 "$exe" "$cmdline") &
 pid=$!
-if [ -z "$had_display" ] || [ "$had_display" != "$DISPLAY" ]; then
+if [ -z "$had_display" ] || [ "$had_display" != "$DISPLAY" ] || [ "${X2Z_SCREENSHOTS:-}" = 1 ]; then
   sleep 5
   shot="$root/build/screenshot-convert.png"
   import -window root "$shot"
