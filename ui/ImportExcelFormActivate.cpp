@@ -1,22 +1,12 @@
 // First activation, resize and the column lists' change.
 #include "ui/ImportExcelForm.h"
+#include "ui/HourGlass.h"
 #include "ui/OleContainerForm.h"
-
-namespace {
-// Puts the default cursor back also when loading the settings fails.
-class HourGlass {
- public:
-  HourGlass() { Screen->SetCursor(crHourGlass); }
-  ~HourGlass() { Screen->SetCursor(crDefault); }
-  HourGlass(const HourGlass&) = delete;
-  HourGlass& operator=(const HourGlass&) = delete;
-};
-}  // namespace
 
 void TImportExcelForm::FormActivate(TComponent*) {
   if (!FirstActivate) return;
   {
-    HourGlass wait;
+    THourGlass wait;
     pg->SetActivePageIndex(0);
     const AnsiString columns = ColumnListText();
     cmbColShifr->Items().SetText(columns);

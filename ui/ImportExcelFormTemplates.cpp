@@ -5,17 +5,8 @@
 #include "framework/IniFiles.h"
 #include "settings/TemplateOptions.h"
 #include "ui/ImportExcelForm.h"
+#include "ui/HourGlass.h"
 #include "ui/PrefixGridAdapter.h"
-
-namespace {
-class HourGlass {
- public:
-  HourGlass() { Screen->SetCursor(crHourGlass); }
-  ~HourGlass() { Screen->SetCursor(crDefault); }
-  HourGlass(const HourGlass&) = delete;
-  HourGlass& operator=(const HourGlass&) = delete;
-};
-}  // namespace
 
 void TImportExcelForm::FillTemplateOptions() {
   TIniFile ini(IniFileName);
@@ -82,6 +73,6 @@ void TImportExcelForm::cmbTemplateOptionsKeyDown(TComponent* Sender, WORD& Key) 
 void TImportExcelForm::cmbTemplateOptionsCloseUp(TComponent* Sender) {
   // A name typed with the list open counts as committed when it closes.
   cmbTemplateOptionsChange(Sender);
-  HourGlass wait;
+  THourGlass wait;
   LoadTemplateOptions();
 }
