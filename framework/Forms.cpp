@@ -47,6 +47,12 @@ TForm::TForm(TComponent* owner) : TWinControl(owner) {
 TForm::~TForm() {
   Destroying();
   Application->FormDestroyed(this);
+  // Windows destroys owned windows with their owner; the forms owned here
+  // go first, while their windows still exist for their OnDestroy.
+  for (int i = ComponentCount() - 1; i >= 0; --i) {
+    if (i >= ComponentCount()) continue;
+    if (auto* f = dynamic_cast<TForm*>(Components(i))) delete f;
+  }
 }
 
 void TForm::Destroying() {

@@ -51,7 +51,9 @@ class TInplaceEdit : public TWinControl {
         break;
       case WM_KILLFOCUS: {
         LRESULT r = TWinControl::WndProc(msg, wParam, lParam);
-        if (grid_->editing_) grid_->HideEditor(true);
+        // Focus given to the grid itself comes straight back here; focus
+        // that leaves the grid commits the edit.
+        if (grid_->editing_ && reinterpret_cast<HWND>(wParam) != grid_->Handle()) grid_->HideEditor(true);
         return r;
       }
       default:
@@ -594,6 +596,13 @@ LRESULT TStringGrid::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       }
       break;
     case WM_SETFOCUS:
+      // While a cell is being edited, focusing the grid means its editor.
+      if (editing_ && editor_) {
+        ::SetFocus(editor_->Handle());
+        return 0;
+      }
+      Invalidate();
+      break;
     case WM_KILLFOCUS:
       Invalidate();
       break;

@@ -205,7 +205,10 @@ TEST_F(FormTest, OwnedFormStaysWithItsOwner) {
   EXPECT_EQ(GetWindow(second->Handle(), GW_OWNER), form->Handle());
   EXPECT_EQ(form->ComponentCount(), 1);
   HWND h = second->Handle();
+  bool windowAliveAtDestroy = false;
+  second->OnDestroy = [&](TComponent*) { windowAliveAtDestroy = IsWindow(h) != FALSE; };
   delete form;
+  EXPECT_TRUE(windowAliveAtDestroy);
   form = nullptr;
   EXPECT_FALSE(IsWindow(h));
 }
@@ -409,6 +412,27 @@ TEST_F(FormTest, BitBtnTakesAGlyphBitmapAndDrawsIt) {
   ReleaseDC(bb->Handle(), dc);
   EXPECT_TRUE(sawRed);
   EXPECT_FALSE(sawGreen);
+}
+
+TEST_F(FormTest, BitBtnLoadsItsGlyphFromABitmapResource) {
+  auto* bb = new TBitBtn(form);
+  bb->SetParent(form);
+  bb->SetBounds(0, 0, 105, 25);
+  ASSERT_TRUE(bb->LoadGlyph(GetModuleHandleW(nullptr), L"GLYPH_TEST"));
+  auto count = [&](COLORREF color) {
+    InvalidateRect(bb->Handle(), nullptr, TRUE);
+    UpdateWindow(bb->Handle());
+    HDC dc = GetDC(bb->Handle());
+    int n = 0;
+    for (int y = 0; y < 25; ++y)
+      for (int x = 0; x < 105; ++x) n += GetPixel(dc, x, y) == color;
+    ReleaseDC(bb->Handle(), dc);
+    return n;
+  };
+  EXPECT_EQ(count(RGB(255, 0, 0)), 64) << "the 8 x 8 red square of the first picture";
+  EXPECT_EQ(count(RGB(0, 255, 0)), 0) << "the transparent colour";
+  bb->SetEnabled(false);
+  EXPECT_EQ(count(RGB(255, 0, 0)), 0) << "disabled: the second picture";
 }
 
 TEST_F(FormTest, ComboBoxItemsSelectionAndText) {

@@ -196,6 +196,18 @@ TEST_F(GridTest, EditorOpensFromCodeAndByDoubleClickAndCommitsWhenTheCellIsLeft)
   EXPECT_EQ(grid->Cells(1, 3), "abc");
   EXPECT_EQ(grid->Row(), 1);
 
+  // Focusing the grid while it edits keeps the editor open (the add-row command does so).
+  grid->SetRowCount(grid->RowCount() + 1);
+  grid->SetRow(grid->RowCount() - 1);
+  grid->SetEditorMode(true);
+  grid->SetFocus();
+  Pump();
+  EXPECT_TRUE(grid->EditorMode());
+  Type(L"new");
+  Key(VK_RETURN);
+  EXPECT_EQ(grid->Cells(0, 4), "new");
+
+  Click(0, 1);  // a double click starts as a click
   PostMessageW(grid->Handle(), WM_LBUTTONDBLCLK, MK_LBUTTON, CellPoint(0, 1));
   Pump();
   EXPECT_TRUE(grid->EditorMode());
