@@ -7,9 +7,7 @@ void TImportExcelForm::bbtnAddPrefixCodeReplaceClick(TComponent*) {
   g->SetRowCount(g->RowCount() + 1);
   g->SetRow(g->RowCount() - 1);
   g->SetEditorMode(true);
-  // The open editor already holds the grid's focus; focusing the grid window
-  // itself would close it.
-  if (!g->Focused() && !IsChild(g->Handle(), GetFocus())) g->SetFocus();
+  g->SetFocus();
 }
 
 void TImportExcelForm::bbtnDelPrefixCodeReplaceClick(TComponent*) {
