@@ -168,6 +168,10 @@ TEST_F(MainFormTest, TypedNamesAreTakenWhenCommittedAndSavedWithTheNamesBelow) {
   Type(c, L"\u043e\u0441\u043d\u043e\u0432\u043d\u043e\u0439");  // "основной"
   PressEnter(c);
   EXPECT_EQ(VariantNames().size(), 2u);
+  // An empty text names nothing.
+  Type(c, L"");
+  PressEnter(c);
+  EXPECT_EQ(VariantNames().size(), 2u);
   // The focus leaving the box commits as well.
   Type(c, L"\u0422\u0440\u0435\u0442\u0438\u0439");  // "Третий"
   form->bbtnSaveTemplateOptions->SetFocus();
