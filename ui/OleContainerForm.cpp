@@ -18,3 +18,12 @@ TOleContainerForm::TOleContainerForm(TComponent* owner) : TForm(owner) {
   oleExcel->SetAutoActivate(aaManual);
   oleExcel->SetAutoVerbMenu(false);
 }
+
+LRESULT TOleContainerForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+  // oleExcel is the active control: the keyboard goes on to it.
+  if (msg == WM_SETFOCUS && oleExcel) {
+    oleExcel->SetFocus();
+    return 0;
+  }
+  return TForm::WndProc(msg, wParam, lParam);
+}

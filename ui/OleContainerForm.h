@@ -10,7 +10,10 @@ class TOleContainerForm : public TForm {
   explicit TOleContainerForm(TComponent* owner);
   AnsiString ClassName() const override { return "TOleContainerForm"; }
 
-  TOleContainer* oleExcel;
+  TOleContainer* oleExcel = nullptr;
+
+ protected:
+  LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 };
 
 // The one embedded window; null before the main window creates it.

@@ -89,6 +89,10 @@ TEST_F(OlePlacementTest, TheTicksLeaveTheMainWindowActive) {
   Tick();
   EXPECT_EQ(GetActiveWindow(), form->Handle()) << "showing the embedded window takes no activation";
   EXPECT_TRUE(IsWindowVisible(OleContainerForm->Handle()));
+  // Raised, it takes the keyboard into its container.
+  SetForegroundWindow(OleContainerForm->Handle());
+  Pump();
+  EXPECT_EQ(GetFocus(), OleContainerForm->oleExcel->Handle());
 }
 
 TEST_F(OlePlacementTest, DraggingTheFarEdgesKeepsTheOldSizeUntilTheCornerMoves) {
