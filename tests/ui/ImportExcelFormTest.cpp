@@ -289,6 +289,7 @@ TEST_F(MainFormTest, AddingAndDeletingGridRows) {
 TEST_F(MainFormTest, HeaderTextsAreDrawnCentredInWhite) {
   Open();
   form->pg->SetActivePageIndex(1);
+  form->tmrOlePositionTimer(form->tmrOlePosition);  // hides the embedded window
   TStringGrid* g = form->sgridPrefixCodeReplace;
   Pump();
   InvalidateRect(g->Handle(), nullptr, TRUE);
