@@ -107,7 +107,20 @@ LRESULT CALLBACK TComboBox::EditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
 }
 
 LRESULT TComboBox::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_KEYDOWN && KeyDown(wParam)) return 0;
+  switch (msg) {
+    case WM_GETDLGCODE: {
+      // The drop-down list style asks for Enter as its edit field does.
+      LRESULT code = TWinControl::WndProc(msg, wParam, lParam);
+      auto* m = reinterpret_cast<MSG*>(lParam);
+      if (m && m->message == WM_KEYDOWN && m->wParam == VK_RETURN && OnKeyDown) code |= DLGC_WANTMESSAGE;
+      return code;
+    }
+    case WM_KEYDOWN:
+      if (KeyDown(wParam)) return 0;
+      break;
+    default:
+      break;
+  }
   return TWinControl::WndProc(msg, wParam, lParam);
 }
 
