@@ -46,7 +46,9 @@ void TImportExcelForm::tmrOlePositionTimer(TComponent*) {
 }
 
 void TImportExcelForm::RaiseOleForm() {
-  if (OleContainerForm) SetForegroundWindow(OleContainerForm->Handle());
+  // A hidden window (before the first activation, on the options page, while
+  // minimised) would take the keyboard away from the main window unseen.
+  if (OleContainerForm && OleContainerForm->Visible()) SetForegroundWindow(OleContainerForm->Handle());
 }
 
 void TImportExcelForm::SetOleFormStayOnTop() {

@@ -95,6 +95,23 @@ TEST_F(OlePlacementTest, TheTicksLeaveTheMainWindowActive) {
   EXPECT_EQ(GetFocus(), OleContainerForm->oleExcel->Handle());
 }
 
+TEST_F(OlePlacementTest, ResizingOnTheOptionsPageKeepsTheMainWindowActive) {
+  Open();
+  form->pg->SetActivePageIndex(1);
+  Tick();
+  ASSERT_FALSE(IsWindowVisible(OleContainerForm->Handle()));
+  SetForegroundWindow(form->Handle());
+  Pump();
+  form->SetBounds(form->Left(), form->Top(), form->Width() + 40, form->Height() + 40);
+  Pump();
+  EXPECT_EQ(GetForegroundWindow(), form->Handle()) << "the hidden embedded window is not raised";
+  form->pg->SetActivePageIndex(0);
+  Tick();
+  form->SetBounds(form->Left(), form->Top(), form->Width() + 40, form->Height() + 40);
+  Pump();
+  EXPECT_EQ(GetForegroundWindow(), OleContainerForm->Handle()) << "shown, it is raised after a resize";
+}
+
 TEST_F(OlePlacementTest, DraggingTheFarEdgesKeepsTheOldSizeUntilTheCornerMoves) {
   Open();
   Tick();
