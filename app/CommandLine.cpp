@@ -2,9 +2,6 @@
 
 #include "framework/Application.h"
 
-AnsiString ExcelFilePath;
-AnsiString ListFilePath;
-
 std::optional<std::vector<std::string>> SplitCommandLine(const std::string& text) {
   std::vector<std::string> pieces;
   std::string acc;

@@ -4,14 +4,12 @@
 #include <vector>
 
 #include "framework/AnsiString.h"
+#include "ui/ProgramPaths.h"
 
 // Splits the argument text into "?"-terminated pieces; text after the last "?"
 // is dropped. Gives the pieces only when there are exactly two of them.
 std::optional<std::vector<std::string>> SplitCommandLine(const std::string& text);
 
-// The two paths of the command line, set once before the main window exists.
-extern AnsiString ExcelFilePath;
-extern AnsiString ListFilePath;
 
 constexpr const char* kStartupErrorText = "Командная строка полученная программой содержит ошибку!";
 constexpr const char* kStartupErrorCaption = "Перевод XLS в формат Залбиро";

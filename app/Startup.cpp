@@ -2,11 +2,14 @@
 
 #include "app/CommandLine.h"
 #include "framework/Application.h"
+#include "ui/ImportExcelForm.h"
 
 int RunProgram(const std::string& argumentText) {
   if (!AcceptCommandLine(argumentText)) return 0;
   try {
-    // The main window and its message loop come here once the window exists.
+    Application->Initialize();
+    Application->CreateForm(ImportExcelForm);
+    Application->Run();
   } catch (const Exception& e) {
     Application->ShowException(e);
   } catch (...) {

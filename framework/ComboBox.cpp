@@ -1,7 +1,10 @@
 #include "framework/ComboBox.h"
 
+#include <commctrl.h>
+
 #include <vector>
 
+#include "framework/Application.h"
 #include "framework/Exception.h"
 #include "framework/Unicode.h"
 
@@ -49,7 +52,76 @@ class TComboBoxStrings : public TStrings {
 TComboBox::TComboBox(TComponent* owner) : TWinControl(owner), items_(new TComboBoxStrings(this)) {
   color_ = clWindow;
   CreateHandle(L"COMBOBOX", StyleBits(), 0);
+  HookEdit();
   SetBoundsRaw(0, 0, 145, 21);
+}
+
+void TComboBox::HookEdit() {
+  COMBOBOXINFO info{};
+  info.cbSize = sizeof(info);
+  // hwndItem: the edit field; a drop-down list has none (Windows names the box itself).
+  if (!GetComboBoxInfo(Handle(), &info) || !info.hwndItem || info.hwndItem == Handle()) return;
+  SetWindowSubclass(info.hwndItem, EditProc, 1, reinterpret_cast<DWORD_PTR>(this));
+}
+
+bool TComboBox::KeyDown(WPARAM wParam) {
+  if (!OnKeyDown) return false;
+  WORD key = static_cast<WORD>(wParam);
+  OnKeyDown(this, key);
+  return key == 0;
+}
+
+LRESULT CALLBACK TComboBox::EditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                     DWORD_PTR ref) {
+  auto* self = reinterpret_cast<TComboBox*>(ref);
+  try {
+    switch (msg) {
+      case WM_GETDLGCODE: {
+        // Without this the dialog navigation takes Enter for the default button.
+        LRESULT code = DefSubclassProc(hwnd, msg, wParam, lParam);
+        auto* m = reinterpret_cast<MSG*>(lParam);
+        if (m && m->message == WM_KEYDOWN && m->wParam == VK_RETURN && self->OnKeyDown) code |= DLGC_WANTMESSAGE;
+        return code;
+      }
+      case WM_KEYDOWN:
+        if (self->KeyDown(wParam)) return 0;
+        break;
+      case WM_CHAR:
+        // The edit field beeps at an Enter it has no use for.
+        if (wParam == VK_RETURN && self->OnKeyDown) return 0;
+        break;
+      case WM_NCDESTROY:
+        RemoveWindowSubclass(hwnd, EditProc, id);
+        break;
+      default:
+        break;
+    }
+  } catch (const Exception& e) {
+    Application->ShowException(e);
+    return 0;
+  } catch (...) {
+    Application->ShowException(Exception(AnsiString()));
+    return 0;
+  }
+  return DefSubclassProc(hwnd, msg, wParam, lParam);
+}
+
+LRESULT TComboBox::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_GETDLGCODE: {
+      // The drop-down list style asks for Enter as its edit field does.
+      LRESULT code = TWinControl::WndProc(msg, wParam, lParam);
+      auto* m = reinterpret_cast<MSG*>(lParam);
+      if (m && m->message == WM_KEYDOWN && m->wParam == VK_RETURN && OnKeyDown) code |= DLGC_WANTMESSAGE;
+      return code;
+    }
+    case WM_KEYDOWN:
+      if (KeyDown(wParam)) return 0;
+      break;
+    default:
+      break;
+  }
+  return TWinControl::WndProc(msg, wParam, lParam);
 }
 
 DWORD TComboBox::StyleBits() const {
@@ -65,6 +137,7 @@ void TComboBox::SetStyle(TComboBoxStyle style) {
   AnsiString text = Text();
   style_ = style;
   RecreateHandle(L"COMBOBOX", StyleBits() & ~WS_VISIBLE, 0);
+  HookEdit();
   for (const AnsiString& s : items) items_->Add(s);
   if (index >= 0) SetItemIndex(index);
   else if (style_ == csDropDown) SetText(text);
@@ -93,6 +166,13 @@ void TComboBox::SetItemIndex(int index) {
   // CB_SETCURSEL sends no CBN_SELCHANGE, so no OnChange follows.
   if (index < -1 || index >= items_->Count()) index = -1;
   SendMessageW(Handle(), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+int TComboBox::IndexOfCaseless(const AnsiString& text) const {
+  std::wstring w = AnsiToWide(text);
+  // CB_FINDSTRINGEXACT from the start (-1): the item's index, or CB_ERR (-1).
+  return static_cast<int>(SendMessageW(Handle(), CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                       reinterpret_cast<LPARAM>(w.c_str())));
 }
 
 void TComboBox::SetText(const AnsiString& text) {
@@ -125,6 +205,9 @@ void TComboBox::CommandNotify(WORD code) {
       break;
     case CBN_DROPDOWN:
       if (OnDropDown) OnDropDown(this);
+      break;
+    case CBN_KILLFOCUS:
+      if (OnExit) OnExit(this);
       break;
     default:
       break;

@@ -21,6 +21,9 @@ class TComboBox : public TWinControl {
   // -1 when nothing is selected. Setting it raises no OnChange.
   int ItemIndex() const;
   void SetItemIndex(int index);
+  // The first item equal to text apart from letter case, -1 when none
+  // (the box's own exact-match search).
+  int IndexOfCaseless(const AnsiString& text) const;
   AnsiString Text() const { return Caption(); }
   // In a drop-down list the text selects the item equal to it (or none).
   void SetText(const AnsiString& text);
@@ -33,13 +36,24 @@ class TComboBox : public TWinControl {
   std::function<void(TComponent* sender)> OnChange;
   std::function<void(TComponent* sender)> OnCloseUp;
   std::function<void(TComponent* sender)> OnDropDown;
+  // Raised when the box (or its edit field) loses the keyboard focus.
+  std::function<void(TComponent* sender)> OnExit;
+  // A key pressed in the box or its edit field; setting key to 0 swallows it.
+  // Enter reaches it too: the edit field asks the dialog navigation for it.
+  std::function<void(TComponent* sender, WORD& key)> OnKeyDown;
 
  protected:
   void CommandNotify(WORD code) override;
   void SetBoundsRaw(int left, int top, int width, int height) override;
+  LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
  private:
   DWORD StyleBits() const;
+  // Subclasses the edit field of the editable style for OnKeyDown.
+  void HookEdit();
+  // True when OnKeyDown swallowed the key.
+  bool KeyDown(WPARAM wParam);
+  static LRESULT CALLBACK EditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR ref);
 
   TComboBoxStyle style_ = csDropDown;
   int dropDownCount_ = 8;

@@ -1,26 +1,61 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the program and starts it under Wine.
-#   scripts/run.sh ["book.xls?list.txt?"]
-# The argument is the program's command line (the estimating program passes
-# "workbook?listfile?"). Without a desktop display a virtual one is started,
-# a screenshot of the screen is taken after a few seconds and its path printed.
+# Installs what is missing, builds the program, makes the sample bill of
+# quantities and starts the program on it under Wine.
+#   scripts/run.sh                      # the sample: "sample.xlsx?list.txt?"
+#   scripts/run.sh "book.xls?list.txt?" # any command line (the estimating
+#                                       # program passes "workbook?listfile?")
+# On a desktop the program's window opens there. Without a display a virtual
+# one is started; screenshots of both pages are taken and their paths printed
+# (X2Z_SCREENSHOTS=1 takes them on a given display as well).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+root="$PWD"
 scripts/install.sh
 scripts/build.sh win64 --target xls2zalbiro
+
+sample="$root/build/sample"
+mkdir -p "$sample"
+if [ $# -eq 0 ]; then
+  # The sample workbook comes from tools/sample/sample.json through the pinned
+  # npm package xlsx; nothing of it is kept in the repository.
+  node_dir="$root/build/node-sample"
+  if ! cmp -s tools/sample/package-lock.json "$node_dir/package-lock.json" 2>/dev/null \
+      || [ ! -d "$node_dir/node_modules/xlsx" ]; then
+    mkdir -p "$node_dir"
+    cp tools/sample/package.json tools/sample/package-lock.json "$node_dir/"
+    (cd "$node_dir" && npm ci --no-audit --no-fund --silent)
+  fi
+  NODE_PATH="$node_dir/node_modules" node tools/sample/make_sample.js "$sample/sample.xlsx" >/dev/null
+  cmdline="sample.xlsx?list.txt?"
+else
+  cmdline="$1"
+fi
+
 had_display="${DISPLAY:-}"
 . scripts/wine-env.sh build
 trap x2z_env_stop EXIT
-cmdline="${1-}"
-x2z_wine build/app/xls2zalbiro.exe "$cmdline" &
+exe="$root/build/app/xls2zalbiro.exe"
+# Relative paths of the command line are taken from the sample folder.
+(cd "$sample" && exec /usr/lib/wine/wine64 "$exe" "$cmdline") &
 pid=$!
-if [ -z "$had_display" ]; then
-  sleep 4
-  shot="$PWD/build/screenshot.png"
+if [ -z "$had_display" ] || [ "$had_display" != "$DISPLAY" ] || [ "${X2Z_SCREENSHOTS:-}" = 1 ]; then
+  sleep 5
+  shot="$root/build/screenshot-convert.png"
   import -window root "$shot"
-  echo "screenshot: $shot"
+  echo "screenshot of the convert page: $shot"
+  # The options page: a click on its tab (the second one).
+  win=$(xdotool search --name "Перевод XLS" 2>/dev/null | head -1 || true)
+  if [ -n "$win" ]; then
+    eval "$(xdotool getwindowgeometry --shell "$win")"
+    xdotool mousemove $((X + 150)) $((Y + 40)) click 1 >/dev/null 2>&1 || true
+    sleep 1
+    shot="$root/build/screenshot-options.png"
+    import -window root "$shot"
+    echo "screenshot of the options page: $shot"
+  fi
   # Nobody can answer on a virtual display: close what the program shows.
   for _ in 1 2 3; do xdotool key --clearmodifiers Return >/dev/null 2>&1 || true; sleep 1; done
   kill "$pid" >/dev/null 2>&1 || true
 fi
 wait "$pid" || true
+if [ -f "$sample/list.txt" ]; then echo "list file: $sample/list.txt"; fi

@@ -1,0 +1,67 @@
+// The combo box's focus-loss and key events and its caseless search, which
+// the settings-variant box of the main window commits typed names by.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "framework/Button.h"
+#include "framework/ComboBox.h"
+#include "tests/support/FormTest.h"
+
+namespace {
+HWND EditOf(TComboBox* c) {
+  COMBOBOXINFO info{};
+  info.cbSize = sizeof(info);
+  GetComboBoxInfo(c->Handle(), &info);
+  return info.hwndItem;
+}
+}  // namespace
+
+TEST_F(FormTest, ComboBoxReportsLosingTheFocusAndKeysOfItsEditField) {
+  auto* c = new TComboBox(form);
+  c->SetParent(form);
+  auto* b = new TButton(form);
+  b->SetParent(form);
+  b->SetBounds(200, 10, 80, 25);
+  int exits = 0;
+  std::vector<WORD> keys;
+  c->OnExit = [&](TComponent* s) {
+    EXPECT_EQ(s, c);
+    ++exits;
+  };
+  c->OnKeyDown = [&](TComponent*, WORD& key) {
+    keys.push_back(key);
+    if (key == VK_RETURN) key = 0;
+  };
+  SetForegroundWindow(form->Handle());
+  SetFocus(EditOf(c));
+  Pump();
+  EXPECT_EQ(exits, 0);
+  // Enter passes the dialog navigation of the message loop and reaches the box.
+  PostMessageW(EditOf(c), WM_KEYDOWN, VK_RETURN, 1);
+  PostMessageW(EditOf(c), WM_KEYDOWN, 'A', 1);
+  Pump();
+  EXPECT_EQ(keys, (std::vector<WORD>{VK_RETURN, 'A'}));
+  b->SetFocus();
+  Pump();
+  EXPECT_EQ(exits, 1);
+
+  // The drop-down list style has no edit field: its own keys are reported.
+  keys.clear();
+  c->SetStyle(csDropDownList);
+  c->Items().SetText("x\ny");
+  c->SetFocus();
+  PostMessageW(c->Handle(), WM_KEYDOWN, VK_RETURN, 1);
+  Pump();
+  EXPECT_EQ(keys, std::vector<WORD>{VK_RETURN});
+}
+
+TEST_F(FormTest, ComboBoxFindsAnItemApartFromLetterCase) {
+  auto* c = new TComboBox(form);
+  c->SetParent(form);
+  c->Items().SetText("По умолчанию\nСмета ТЕР\nabc");
+  const std::pair<const char*, int> cases[] = {
+      {"По умолчанию", 0}, {"по УМОЛЧАНИЮ", 0}, {"смета тер", 1}, {"ABC", 2}, {"Смета", -1}, {"abcd", -1}, {"", -1},
+  };
+  for (const auto& k : cases) EXPECT_EQ(c->IndexOfCaseless(k.first), k.second) << k.first;
+}

@@ -1,0 +1,74 @@
+// The real program: started with a well-formed command line it opens its
+// main window, makes its settings folder beside itself, and ends with 0 once
+// the window is closed.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdlib>
+
+#include "framework/Unicode.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+// A Unix path of the build as a path Wine's Z: drive reaches.
+std::string FromUnix(const std::string& path) {
+  std::string p = "Z:" + path;
+  for (char& ch : p)
+    if (ch == '/') ch = '\\';
+  return p;
+}
+
+struct Found {
+  DWORD pid;
+  HWND window;
+};
+
+BOOL CALLBACK FindMainWindow(HWND h, LPARAM lParam) {
+  auto* f = reinterpret_cast<Found*>(lParam);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(h, &pid);
+  wchar_t text[128] = L"";
+  GetWindowTextW(h, text, 128);
+  if (pid == f->pid && IsWindowVisible(h) && WideToAnsi(text, wcslen(text)).rfind("Перевод XLS", 0) == 0) {
+    f->window = h;
+    return FALSE;
+  }
+  return TRUE;
+}
+}  // namespace
+
+TEST(Program, StartsItsWindowAndEndsWithZeroWhenItCloses) {
+  const char* bin = std::getenv("X2Z_BINARY_DIR");
+  if (!bin) GTEST_SKIP() << "X2Z_BINARY_DIR is not set";
+  const std::string exe = FromUnix(std::string(bin) + "/app/xls2zalbiro.exe");
+  ASSERT_TRUE(FileExists(exe)) << exe;
+  TempDir dir;
+  const std::string copy = dir.File("xls2zalbiro.exe");
+  ASSERT_TRUE(CopyFileA(exe.c_str(), copy.c_str(), FALSE));
+
+  std::string cmd = "\"" + copy + "\" book.xlsx?list.txt?";
+  STARTUPINFOA si{};
+  si.cb = sizeof(si);
+  PROCESS_INFORMATION pi{};
+  ASSERT_TRUE(CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, dir.Path().c_str(), &si, &pi));
+  Found found{pi.dwProcessId, nullptr};
+  for (int i = 0; i < 200 && !found.window; ++i) {
+    Sleep(50);
+    EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&found));
+  }
+  EXPECT_NE(found.window, nullptr) << "the main window opened";
+  DWORD attributes = GetFileAttributesA(dir.File("XLS2ZALBIRO").c_str());
+  EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY));
+  if (found.window) PostMessageW(found.window, WM_CLOSE, 0, 0);
+  if (WaitForSingleObject(pi.hProcess, 10000) != WAIT_OBJECT_0) {
+    ADD_FAILURE() << "the program did not end after its window closed";
+    TerminateProcess(pi.hProcess, 1);
+    WaitForSingleObject(pi.hProcess, 5000);
+  }
+  DWORD code = 99;
+  GetExitCodeProcess(pi.hProcess, &code);
+  EXPECT_EQ(code, 0u);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+}

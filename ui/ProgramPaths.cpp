@@ -1,0 +1,4 @@
+#include "ui/ProgramPaths.h"
+
+AnsiString ExcelFilePath;
+AnsiString ListFilePath;
