@@ -378,3 +378,19 @@ TEST_F(ExcelFormTest, TheSelectorFollowsExcelUnlessItsListIsOpen) {
   form->tmrExcelPageTimer(form->tmrExcelPage);
   EXPECT_EQ(form->cmbExcelPage->ItemIndex(), 1);
 }
+
+TEST_F(ExcelFormTest, ClosingTheEmbeddedWindowOffersTheSaveAndDisablesTheControls) {
+  OpenOverExcel();
+  EXPECT_TRUE(form->cmbColShifr->Enabled());
+  excel.saved = false;
+  MessageBoxRecorder boxes;
+  boxes.Answer(IDCANCEL);  // advice only: the close goes on
+  SendMessageW(OleContainerForm->Handle(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(Texts(boxes), (std::vector<std::string>{"Сохранить изменения?"}));
+  EXPECT_EQ(ole.state, osLoaded);
+  EXPECT_GE(ole.refreshes, 1);
+  EXPECT_FALSE(form->cmbColShifr->Enabled());
+  EXPECT_FALSE(form->cmbExcelPage->Enabled());
+  EXPECT_FALSE(form->bbtnConvert->Enabled());
+  EXPECT_TRUE(form->gboxColOptions->Enabled()) << "the group box itself is left alone";
+}
