@@ -2,10 +2,14 @@
 
 #include "app/CommandLine.h"
 #include "framework/Application.h"
+#include "framework/OleContainer.h"
+#include "spreadsheet/Spreadsheet.h"
 #include "ui/ImportExcelForm.h"
 
 int RunProgram(const std::string& argumentText) {
   if (!AcceptCommandLine(argumentText)) return 0;
+  // Where no OLE server takes the workbook, the built-in engine shows it.
+  TOleContainer::SetBuiltinEngine(SpreadsheetOpenWorkbook, SpreadsheetCreateView);
   try {
     Application->Initialize();
     Application->CreateForm(ImportExcelForm);

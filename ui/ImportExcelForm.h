@@ -15,17 +15,12 @@
 #include "framework/Timer.h"
 #include "framework/Variant.h"
 #include "settings/FrmParams.h"
+#include "workbook/ExcelApp.h"
 
 class TImportExcelForm : public TForm {
  public:
   // Excel's automation references and the path the workbook came from.
-  struct SExcelApp {
-    Variant App;
-    Variant ActiveWorkbook;
-    Variant WorkSheets;
-    Variant ActiveSheet;
-    AnsiString FileName;
-  };
+  using SExcelApp = ::SExcelApp;
 
   // exeFolder: the folder (with its trailing separator) that holds the
   // settings folder; empty means the running executable's folder.
@@ -98,6 +93,21 @@ class TImportExcelForm : public TForm {
   void UpdateExcelControls();
   void SetChildrenEnabled(TWinControl* Parent, bool Enabled);
 
+  // The workbook in the embedded window (ImportExcelFormWorkbook.cpp).
+  bool OpenExcelFile(const AnsiString& Path);
+  bool FillExcelPages(TComboBox* Combo);
+  bool IsCellEditing();
+  bool QuerySaveExcel();
+  // The conversion of the active sheet into the list file (ImportExcelFormConvert.cpp).
+  bool RunConversion();
+
+  // Puts another container under the workbook operations (an automation
+  // double in tests); null goes back to oleExcel.
+  void SetWorkbookContainer(IOleContainerOps* Ops) { workbookOle_ = Ops; }
+  IOleContainerOps* WorkbookContainer() const;
+  // True while a conversion run is in progress.
+  bool Converting() const { return converting_; }
+
   AnsiString IniFileName;
   int LastOleLeft = 0;
   int LastOleTop = 0;
@@ -118,6 +128,15 @@ class TImportExcelForm : public TForm {
   // The raising of the embedded window, as every event hands it over.
   void RaiseOleForm();
   void SetOleFormStayOnTop();
+  // The opening sequence of the first activation.
+  void OpenWorkbookAtStart();
+  // The convert command after its questions; false when the run did not complete.
+  bool ConvertConfirmed();
+  // Warns and returns false when the code or the quantity column is "[Нет]".
+  bool ColumnsChosen();
+
+  IOleContainerOps* workbookOle_ = nullptr;
+  bool converting_ = false;
 };
 
 // The main window, set when the application creates it.

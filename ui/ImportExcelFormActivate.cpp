@@ -17,16 +17,8 @@ void TImportExcelForm::FormActivate(TComponent*) {
     LoadTemplateOptions();
     UpdateExcelControls();
   }
-  // The opening sequence: the embedded window is shown and raised before the
-  // workbook is opened, and raised again once the sheets are listed. Opening
-  // the workbook named on the command line and listing its sheets come with
-  // the workbook control; until then the container stays empty.
-  OleContainerForm->Show();
-  RaiseOleForm();
-  tmrExcelPage->SetEnabled(false);
-  tmrExcelPage->SetEnabled(true);
-  RaiseOleForm();
-  UpdateExcelControls();
+  // The hourglass covers the settings, not the opening of the workbook.
+  OpenWorkbookAtStart();
 }
 
 void TImportExcelForm::FormResize(TComponent*) {

@@ -1,19 +1,79 @@
-// The workbook-dependent members as they stand while the container holds no
-// workbook: controls that need a running workbook stay disabled, nothing is
-// guarded on close, and nothing is converted.
+// The workbook in the embedded window: opening it at the first activation,
+// the sheet selector, the guards on close and convert, the controls that
+// need a running workbook, letting Excel go. The work itself is workbook/'s.
+#include <vector>
+
 #include "framework/Application.h"
 #include "ui/ImportExcelForm.h"
 #include "ui/OleContainerForm.h"
+#include "ui/ProgramPaths.h"
+#include "workbook/Workbook.h"
 
-namespace {
-bool Running(const TOleContainer* ole) {
-  const TObjectState s = ole ? ole->State() : osEmpty;
-  return s != osEmpty && s != osLoaded;
+IOleContainerOps* TImportExcelForm::WorkbookContainer() const {
+  if (workbookOle_) return workbookOle_;
+  return OleExcelRef;
 }
-}  // namespace
+
+void TImportExcelForm::OpenWorkbookAtStart() {
+  OleContainerForm->Show();
+  RaiseOleForm();
+  tmrExcelPage->SetEnabled(false);
+  // A failed open or listing closes the window once this handler is done.
+  if (!OpenExcelFile(ExcelFilePath)) Close();
+  if (!FillExcelPages(cmbExcelPage)) Close();
+  tmrExcelPage->SetEnabled(true);
+  RaiseOleForm();
+  UpdateExcelControls();
+}
+
+bool TImportExcelForm::OpenExcelFile(const AnsiString& Path) {
+  IOleContainerOps* ole = WorkbookContainer();
+  if (!ole) return false;
+  const bool opened = OpenWorkbook(*ole, ExcelApp, Path, Caption(), [this] {
+    PlaceOleForm();
+    OleContainerForm->Show();
+    RaiseOleForm();
+  });
+  if (opened) bbtnConvert->SetEnabled(true);
+  return opened;
+}
+
+bool TImportExcelForm::FillExcelPages(TComboBox* Combo) {
+  IOleContainerOps* ole = WorkbookContainer();
+  if (!ole) return false;
+  std::vector<AnsiString> names;
+  const bool listed = ListSheets(*ole, ExcelApp, names, Caption());
+  if (ole->State() == osEmpty) return false;
+  // The names read before a failure stay listed.
+  Combo->Items().Clear();
+  for (const AnsiString& name : names) Combo->Items().Add(name);
+  return listed;
+}
+
+void TImportExcelForm::cmbExcelPageChange(TComponent*) {
+  IOleContainerOps* ole = WorkbookContainer();
+  if (ole && SwitchSheet(*ole, ExcelApp, cmbExcelPage->ItemIndex())) RaiseOleForm();
+}
+
+void TImportExcelForm::tmrExcelPageTimer(TComponent*) {
+  IOleContainerOps* ole = WorkbookContainer();
+  if (!ole) return;
+  // A run reads the sheet it started on; the selector may still follow Excel.
+  const int index = FollowActiveSheet(*ole, ExcelApp, converting_);
+  if (index >= 1 && !cmbExcelPage->DroppedDown()) cmbExcelPage->SetItemIndex(index - 1);
+}
+
+bool TImportExcelForm::IsCellEditing() { return ::IsCellEditing(ExcelApp, Caption()); }
+
+bool TImportExcelForm::QuerySaveExcel() {
+  IOleContainerOps* ole = WorkbookContainer();
+  if (!ole) return true;
+  return QuerySaveWorkbook(*ole, ExcelApp, Caption(), WriteBackTempPath());
+}
 
 void TImportExcelForm::UpdateExcelControls() {
-  const bool running = Running(OleExcelRef);
+  IOleContainerOps* ole = WorkbookContainer();
+  const bool running = ole && IsWorkbookRunning(*ole);
   SetChildrenEnabled(gboxColOptions, running);
   SetChildrenEnabled(pnPageExcel, running);
   bbtnConvert->SetEnabled(running);
@@ -34,9 +94,15 @@ void TImportExcelForm::SetChildrenEnabled(TWinControl* Parent, bool Enabled) {
   }
 }
 
+void TImportExcelForm::OleContainerFormClose(TComponent*, TCloseAction&) {
+  IOleContainerOps* ole = WorkbookContainer();
+  if (ole) CloseWorkbookObject(*ole, ExcelApp, Caption(), WriteBackTempPath());
+  UpdateExcelControls();
+}
+
 void TImportExcelForm::FormCloseQuery(TComponent*, bool& CanClose) {
-  // Without a workbook there are no unsaved edits to guard.
-  CanClose = true;
+  // A run in progress ends first: the window goes away under it otherwise.
+  CanClose = !converting_ && QuerySaveExcel();
   if (CanClose) tmrOlePosition->SetEnabled(false);
 }
 
@@ -44,7 +110,7 @@ void TImportExcelForm::FormDestroy(TComponent*) {
   // The combo box reports losing the focus while its window goes.
   cmbTemplateOptions->OnExit = nullptr;
   if (OleContainerForm) OleContainerForm->Hide();
-  if (OleExcelRef) OleExcelRef->DestroyObject();
+  if (IOleContainerOps* ole = WorkbookContainer()) ReleaseWorkbook(*ole, ExcelApp);
   if (OleContainerForm) {
     tmrOlePosition->SetEnabled(false);
     tmrExcelPage->SetEnabled(false);
@@ -52,26 +118,4 @@ void TImportExcelForm::FormDestroy(TComponent*) {
     OleContainerForm = nullptr;
     OleExcelRef = nullptr;
   }
-}
-
-void TImportExcelForm::OleContainerFormClose(TComponent*, TCloseAction&) {
-  if (OleExcelRef) {
-    OleExcelRef->Close();
-    OleExcelRef->Invalidate();
-  }
-  UpdateExcelControls();
-}
-
-// With an empty container there is no sheet to switch to or to follow.
-void TImportExcelForm::cmbExcelPageChange(TComponent*) {}
-void TImportExcelForm::tmrExcelPageTimer(TComponent*) {}
-
-void TImportExcelForm::bbtnConvertClick(TComponent*) {
-  RaiseOleForm();
-  // An empty container has no sheet to convert (the button is disabled then).
-  if (!OleExcelRef || OleExcelRef->State() == osEmpty) return;
-}
-
-void TImportExcelForm::btnConvertCancelClick(TComponent*) {
-  if (Application->MessageBox("Отменить конвертацию?", Caption(), 0x42023) == IDYES) CancelRequested = true;
 }

@@ -184,12 +184,12 @@ TEST_F(MainFormTest, FirstActivationFillsTheListsAndASecondChangesNothing) {
     EXPECT_EQ(c->Items().Strings(256), "IV(256)");
     EXPECT_EQ(c->ItemIndex(), 0);
   }
-  // No workbook: what needs one is disabled, the group box itself is not.
-  EXPECT_FALSE(form->cmbColShifr->Enabled());
-  EXPECT_FALSE(form->cmbColV->Enabled());
-  EXPECT_FALSE(form->lblShifr->Enabled());
-  EXPECT_FALSE(form->cmbExcelPage->Enabled());
-  EXPECT_FALSE(form->bbtnConvert->Enabled());
+  // The workbook runs: what needs one is enabled.
+  EXPECT_TRUE(form->cmbColShifr->Enabled());
+  EXPECT_TRUE(form->cmbColV->Enabled());
+  EXPECT_TRUE(form->lblShifr->Enabled());
+  EXPECT_TRUE(form->cmbExcelPage->Enabled());
+  EXPECT_TRUE(form->bbtnConvert->Enabled());
   EXPECT_TRUE(form->gboxColOptions->Enabled());
   EXPECT_TRUE(IsWindowVisible(OleContainerForm->Handle()));
   EXPECT_TRUE(form->tmrExcelPage->Enabled());

@@ -6,13 +6,24 @@
 #include <windows.h>
 
 #include "framework/Application.h"
+#include "framework/OleContainer.h"
+#include "spreadsheet/Spreadsheet.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/TinyXlsx.h"
 #include "ui/ImportExcelForm.h"
 #include "ui/OleContainerForm.h"
+#include "ui/ProgramPaths.h"
 
 class MainFormTest : public testing::Test {
  protected:
-  void SetUp() override { Application->Initialize(); }
+  void SetUp() override {
+    Application->Initialize();
+    // The built-in engine answers, whatever OLE servers the machine has.
+    TOleContainer::SetBuiltinEngine(SpreadsheetOpenWorkbook, SpreadsheetCreateView);
+    TOleContainer::SetForceBuiltin(true);
+    WriteBook({{"Лист1", {{1, 1, "Шифр"}, {1, 2, "Объем"}}}});
+    ListFilePath = dir.File("list.txt");
+  }
   void TearDown() override {
     delete form;
     Pump();
@@ -27,6 +38,12 @@ class MainFormTest : public testing::Test {
       Sleep(5);
     }
     Pump();
+  }
+
+  // The workbook named on the command line.
+  void WriteBook(const std::vector<TinySheet>& sheets, size_t active = 0) {
+    ExcelFilePath = dir.File("book.xlsx");
+    WriteFileBytes(ExcelFilePath, TinyXlsx(sheets, active));
   }
 
   std::string SettingsFolder() const { return dir.Path() + "XLS2ZALBIRO\\"; }

@@ -9,6 +9,7 @@
 
 #include "framework/Unicode.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/TinyXlsx.h"
 
 namespace {
 // A Unix path of the build as a path Wine's Z: drive reaches.
@@ -47,6 +48,8 @@ TEST(Program, StartsItsWindowAndEndsWithZeroWhenItCloses) {
   const std::string copy = dir.File("xls2zalbiro.exe");
   ASSERT_TRUE(CopyFileA(exe.c_str(), copy.c_str(), FALSE));
 
+  // The workbook the command line names; the built-in engine shows it.
+  WriteFileBytes(dir.File("book.xlsx"), TinyXlsx({{"Лист1", {{1, 1, "Шифр"}}}}));
   std::string cmd = "\"" + copy + "\" book.xlsx?list.txt?";
   STARTUPINFOA si{};
   si.cb = sizeof(si);

@@ -1,0 +1,119 @@
+// The convert and cancel commands, and the window as the conversion run sees it.
+#include "convert/Conversion.h"
+#include "framework/Application.h"
+#include "settings/TemplateOptions.h"
+#include "ui/ImportExcelForm.h"
+#include "ui/OleContainerForm.h"
+#include "ui/ProgramPaths.h"
+
+namespace {
+
+constexpr unsigned kWarningFlags = 0x42030;   // OK, exclamation, task-modal, topmost
+constexpr unsigned kQuestionFlags = 0x42023;  // Yes/No/Cancel, question, task-modal, topmost
+constexpr unsigned kNoticeFlags = 0x42040;    // OK, information, task-modal, topmost
+
+// The run's inputs and outputs are the window's controls.
+class TFormConversionHost : public IConversionHost {
+ public:
+  explicit TFormConversionHost(TImportExcelForm& form) : form_(form) {}
+
+  int CodeColumn() const override { return form_.cmbColShifr->ItemIndex(); }
+  AnsiString CodeColumnText() const override { return SelectedText(form_.cmbColShifr); }
+  int QuantityColumn() const override { return form_.cmbColV->ItemIndex(); }
+  std::vector<TPrefixReplacement> PrefixTable() const override {
+    const TStringGrid* g = form_.sgridPrefixCodeReplace;
+    std::vector<TPrefixReplacement> table;
+    for (int r = g->FixedRows(); r < g->RowCount(); ++r) table.push_back({g->Cells(0, r), g->Cells(1, r)});
+    return table;
+  }
+
+  void SetProgressRange(int minimum, int maximum) override {
+    form_.ProgressBar1->SetMin(minimum);
+    form_.ProgressBar1->SetMax(maximum);
+  }
+  void SetProgressPosition(int position) override { form_.ProgressBar1->SetPosition(position); }
+  void ShowProgress(bool visible) override { form_.pnProgressBar->SetVisible(visible); }
+  void ProcessMessages() override { Application->ProcessMessages(); }
+  bool CancelRequested() const override { return form_.CancelRequested; }
+  void SetCancelRequested(bool value) override { form_.CancelRequested = value; }
+
+  AnsiString Caption() const override { return form_.Caption(); }
+  AnsiString ListFilePath() const override { return ::ListFilePath; }
+  Variant ActiveSheet() const override { return form_.ExcelApp.ActiveSheet; }
+
+ private:
+  static AnsiString SelectedText(const TComboBox* combo) {
+    const int i = combo->ItemIndex();
+    return i >= 0 && i < combo->Items().Count() ? combo->Items().Strings(i) : AnsiString();
+  }
+  TImportExcelForm& form_;
+};
+
+}  // namespace
+
+bool TImportExcelForm::RunConversion() {
+  TFormConversionHost host(*this);
+  return ::RunConversion(host);
+}
+
+bool TImportExcelForm::ColumnsChosen() {
+  // "[Нет]" would fail every read of its column, one message per row.
+  const char* missing = nullptr;
+  if (cmbColShifr->ItemIndex() < 1) missing = "Не выбран столбец «Шифр расценки»!";
+  else if (cmbColV->ItemIndex() < 1) missing = "Не выбран столбец «Объем»!";
+  if (!missing) return true;
+  Application->MessageBox(missing, Caption(), kWarningFlags);
+  return false;
+}
+
+bool TImportExcelForm::ConvertConfirmed() {
+  FrmParams.Save(Str::CStr(IniFileName), Str::CStr(TemplateOptions::kCommonSection));
+  return RunConversion();
+}
+
+void TImportExcelForm::bbtnConvertClick(TComponent*) {
+  RaiseOleForm();
+  // The button stays enabled during a run; a click then reaches here from
+  // the run's own message pumping.
+  if (converting_) return;
+  if (!QuerySaveExcel()) return;
+  if (!ColumnsChosen()) return;
+  if (Application->MessageBox("Начать конвертацию ?", Caption(), kQuestionFlags) != IDYES) return;
+
+  gboxColOptions->SetEnabled(false);
+  if (OleContainerForm) OleContainerForm->SetEnabled(false);
+  Screen->SetCursor(crHourGlass);
+  auto restore = [this] {
+    gboxColOptions->SetEnabled(true);
+    if (OleContainerForm) OleContainerForm->SetEnabled(true);
+    SetOleFormStayOnTop();
+    RaiseOleForm();
+    Screen->SetCursor(crDefault);
+  };
+
+  bool completed = false;
+  converting_ = true;
+  try {
+    completed = ConvertConfirmed();
+  } catch (const Exception& e) {
+    converting_ = false;
+    restore();
+    Application->ShowException(e);
+    return;
+  } catch (...) {
+    converting_ = false;
+    restore();
+    Application->ShowException(Exception(AnsiString()));
+    return;
+  }
+  converting_ = false;
+  if (completed) {
+    Application->MessageBox("Конвертация успешно завершена!", Caption(), kNoticeFlags);
+    Close();
+  }
+  restore();
+}
+
+void TImportExcelForm::btnConvertCancelClick(TComponent*) {
+  if (Application->MessageBox("Отменить конвертацию?", Caption(), kQuestionFlags) == IDYES) CancelRequested = true;
+}
