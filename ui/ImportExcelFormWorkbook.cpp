@@ -101,8 +101,7 @@ void TImportExcelForm::OleContainerFormClose(TComponent*, TCloseAction&) {
 }
 
 void TImportExcelForm::FormCloseQuery(TComponent*, bool& CanClose) {
-  // A run in progress ends first: the window goes away under it otherwise.
-  CanClose = !converting_ && QuerySaveExcel();
+  CanClose = QuerySaveExcel();
   if (CanClose) tmrOlePosition->SetEnabled(false);
 }
 

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <cwchar>
 
 #include "framework/Unicode.h"
 #include "tests/support/TestSupport.h"
@@ -37,6 +38,19 @@ BOOL CALLBACK FindMainWindow(HWND h, LPARAM lParam) {
   }
   return TRUE;
 }
+// A message box of the process (its dialog class), such as an open error.
+BOOL CALLBACK FindDialog(HWND h, LPARAM lParam) {
+  auto* f = reinterpret_cast<Found*>(lParam);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(h, &pid);
+  wchar_t cls[32] = L"";
+  GetClassNameW(h, cls, 32);
+  if (pid == f->pid && IsWindowVisible(h) && wcscmp(cls, L"#32770") == 0) {
+    f->window = h;
+    return FALSE;
+  }
+  return TRUE;
+}
 }  // namespace
 
 TEST(Program, StartsItsWindowAndEndsWithZeroWhenItCloses) {
@@ -63,6 +77,12 @@ TEST(Program, StartsItsWindowAndEndsWithZeroWhenItCloses) {
   EXPECT_NE(found.window, nullptr) << "the main window opened";
   DWORD attributes = GetFileAttributesA(dir.File("XLS2ZALBIRO").c_str());
   EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY));
+  // The built-in engine opened the workbook: no open error is waiting.
+  Sleep(1000);
+  Found dialog{pi.dwProcessId, nullptr};
+  EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&dialog));
+  EXPECT_EQ(dialog.window, nullptr) << "a message box is open";
+  if (dialog.window) PostMessageW(dialog.window, WM_COMMAND, IDOK, 0);
   if (found.window) PostMessageW(found.window, WM_CLOSE, 0, 0);
   if (WaitForSingleObject(pi.hProcess, 10000) != WAIT_OBJECT_0) {
     ADD_FAILURE() << "the program did not end after its window closed";

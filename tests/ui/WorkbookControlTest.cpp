@@ -151,6 +151,9 @@ TEST_F(WorkbookFormTest, AFullConversionWritesTheListSavesTheColumnsAndCloses) {
   EXPECT_EQ(boxes.Boxes()[1].caption, form->Caption());
   EXPECT_EQ(Escaped(ListBytes()), Escaped(kListBytes));
   EXPECT_FALSE(form->Visible()) << "the window closed after the success message";
+  EXPECT_EQ(form->ProgressBar1->Min(), 1);
+  EXPECT_EQ(form->ProgressBar1->Max(), 5);
+  EXPECT_EQ(form->ProgressBar1->Position(), 5);
   TIniFile ini(IniPath());
   EXPECT_EQ(ini.ReadString("Common", "cmbColShifr_Value", ""), "2");
   EXPECT_EQ(ini.ReadString("Common", "cmbColV_Value", ""), "3");
@@ -235,6 +238,31 @@ TEST_F(WorkbookFormTest, ASecondStartDuringARunIsIgnored) {
   form->bbtnConvert->Click();
   EXPECT_EQ(Texts(boxes), (std::vector<std::string>{"Начать конвертацию ?", "Конвертация успешно завершена!"}));
   EXPECT_EQ(Escaped(ListBytes()), Escaped(kListBytes));
+}
+
+TEST_F(WorkbookFormTest, ARunReadsTheSheetItStartedOnWhileTheSelectorFollowsExcel) {
+  // Long enough for the sheet-follow timer to tick during the run.
+  const int rows = 3000;
+  std::vector<TinyCell> first, second;
+  for (int r = 1; r <= rows; ++r) {
+    first.push_back({r, 2, "S1"});
+    second.push_back({r, 2, "S2"});
+  }
+  WriteBook({{"Первый", first}, {"Второй", second}});
+  Open();
+  form->tmrExcelPageTimer(form->tmrExcelPage);
+  ASSERT_EQ(form->cmbExcelPage->ItemIndex(), 0);
+  ChooseColumns(2, 3);
+  // The user picks the second sheet inside the workbook once the run is on.
+  form->ExcelApp.WorkSheets.OlePropertyGet("Item", 2).OleProcedure("Activate");
+  MessageBoxRecorder boxes;
+  boxes.Answer(IDYES);
+  form->bbtnConvert->Click();
+  ASSERT_EQ(boxes.Boxes().size(), 2u);
+  ASSERT_EQ(form->cmbExcelPage->ItemIndex(), 1) << "no tick during the run: the test proves nothing";
+  std::string expected = kHeader;
+  for (int r = 1; r <= rows; ++r) expected += "S1\t\t\r\n";
+  EXPECT_TRUE(ListBytes() == expected) << "lines of the second sheet were read";
 }
 
 TEST_F(WorkbookFormTest, ARaisedErrorPutsTheControlsBackAndIsShown) {
@@ -349,4 +377,20 @@ TEST_F(ExcelFormTest, TheSelectorFollowsExcelUnlessItsListIsOpen) {
   excel.active = 1;
   form->tmrExcelPageTimer(form->tmrExcelPage);
   EXPECT_EQ(form->cmbExcelPage->ItemIndex(), 1);
+}
+
+TEST_F(ExcelFormTest, ClosingTheEmbeddedWindowOffersTheSaveAndDisablesTheControls) {
+  OpenOverExcel();
+  EXPECT_TRUE(form->cmbColShifr->Enabled());
+  excel.saved = false;
+  MessageBoxRecorder boxes;
+  boxes.Answer(IDCANCEL);  // advice only: the close goes on
+  SendMessageW(OleContainerForm->Handle(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(Texts(boxes), (std::vector<std::string>{"Сохранить изменения?"}));
+  EXPECT_EQ(ole.state, osLoaded);
+  EXPECT_GE(ole.refreshes, 1);
+  EXPECT_FALSE(form->cmbColShifr->Enabled());
+  EXPECT_FALSE(form->cmbExcelPage->Enabled());
+  EXPECT_FALSE(form->bbtnConvert->Enabled());
+  EXPECT_TRUE(form->gboxColOptions->Enabled()) << "the group box itself is left alone";
 }
