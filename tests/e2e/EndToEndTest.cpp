@@ -266,6 +266,48 @@ INSTANTIATE_TEST_SUITE_P(Books, Conversion,
                                          ConversionCase{"smeta.xls", "Смета объекта №2.xls", "Список работ.txt"},
                                          ConversionCase{"smeta.xlsx", "Смета объекта.xlsx", "Список работ.txt"}));
 
+// A variant saved by an earlier session is selected at start and brings the
+// columns and the prefix table: the run uses them without any choice made.
+TEST_F(EndToEnd, SavedVariantBringsTheColumnsAndThePrefixTable) {
+  ASSERT_TRUE(CreateDirectoryA(dir_.File("XLS2ZALBIRO").c_str(), nullptr));
+  WriteFileBytes(IniPath(),
+                 "[Common]\r\n"
+                 "TemplateOptions0=По умолчанию\r\n"
+                 "TemplateOptions1=Смета (ФЕР в ГЭСН)\r\n"
+                 "cmbTemplateOptions=1\r\n"
+                 "[TemplateOptions1]\r\n"
+                 "cmbColShifr_Value=2\r\n"
+                 "cmbColV_Value=5\r\n"
+                 "sgridPrefixCodeReplace_RowCount=3\r\n"
+                 "sgridPrefixCodeReplace_Cell_0_1=ФЕРм\r\n"
+                 "sgridPrefixCodeReplace_Cell_1_1=ГЭСНм\r\n"
+                 "sgridPrefixCodeReplace_Cell_0_2=ТЕР\r\n"
+                 "sgridPrefixCodeReplace_Cell_1_2=ФЕР\r\n"
+                 "sgridPrefixCodeReplace_Cell_0_3=Итого \r\n"
+                 "sgridPrefixCodeReplace_Cell_1_3=\r\n");
+  const std::string list = dir_.File("list.txt");
+  ASSERT_NE(StartOnBook(PlaceBook("smeta.xlsx", "smeta.xlsx"), list), nullptr);
+  EXPECT_EQ(WindowText(Control("cmbTemplateOptions")), "Смета (ФЕР в ГЭСН)");
+  EXPECT_EQ(ComboIndex(Control("cmbColShifr")), 2);
+  EXPECT_EQ(ComboIndex(Control("cmbColV")), 5);
+  ASSERT_TRUE(program_->Click(Control("bbtnConvert")));
+  ExpectBox("Начать конвертацию ?", kCaption, IDYES);
+  ExpectBox("Конвертация успешно завершена!", kCaption, IDOK);
+  ExpectExitZero();
+  const char expected[] =
+      "Материал\tКоличество\t\r\n"
+      "Шифр расценки\tОбъем\t\r\n"
+      "ФЕР01-01-001-01\t2,5\t\r\n"
+      "\t\t\r\n"
+      "ФЕР06-01-015-07\t12\t\r\n"          // ТЕР -> ФЕР
+      "ФЕР08-02-001-01\t0,125\t\r\n"
+      "ГЭСНм08-02-409-01\t1234567,5\t\r\n"  // ФЕРм -> ГЭСНм
+      "ФЕР46-03-001-01\t0,333333333333333\t\r\n"
+      "по разделу\t\t\r\n";                 // the prefix removed, the rest trimmed
+  const std::string got = ReadFileBytes(list);
+  EXPECT_EQ(got, expected) << Escaped(got);
+}
+
 TEST_F(EndToEnd, SheetChosenInTheSelectorIsTheOneConverted) {
   const std::string list = dir_.File("list.txt");
   ASSERT_NE(StartOnBook(PlaceBook("smeta.xls", "smeta.xls"), list), nullptr);
