@@ -10,6 +10,11 @@
 
 namespace {
 const wchar_t kObjectProp[] = L"X2Z.Control";
+const wchar_t kNameProp[] = L"X2Z.Name";
+
+void DropNameProp(HWND hwnd) {
+  if (HANDLE atom = RemovePropW(hwnd, kNameProp)) GlobalDeleteAtom(static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(atom)));
+}
 
 bool Contains(const std::vector<TWinControl*>& list, const TWinControl* c) {
   return std::find(list.begin(), list.end(), c) != list.end();
@@ -186,6 +191,7 @@ TWinControl* TWinControl::FromHandle(HWND hwnd) {
 void TWinControl::Unlink() {
   if (!handle_) return;
   RemovePropW(handle_, kObjectProp);
+  DropNameProp(handle_);
   if (defProc_ && defProc_ != DefWindowProcW)
     SetWindowLongPtrW(handle_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(defProc_));
   handle_ = nullptr;
@@ -265,6 +271,15 @@ void TWinControl::CreateHandle(const wchar_t* className, DWORD style, DWORD exSt
         SetWindowLongPtrW(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(StaticWndProc)));
   }
   SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Handle()), FALSE);
+  NameChanged();
+}
+
+void TWinControl::NameChanged() {
+  if (!handle_) return;
+  DropNameProp(handle_);
+  if (Name().empty()) return;
+  if (ATOM atom = GlobalAddAtomA(Name().c_str()))
+    SetPropW(handle_, kNameProp, reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(atom)));
 }
 
 void TWinControl::RecreateHandle(const wchar_t* className, DWORD style, DWORD exStyle) {

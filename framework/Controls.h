@@ -94,8 +94,14 @@ class TComponent {
   int ComponentCount() const { return static_cast<int>(components_.size()); }
   TComponent* Components(int index) const;
   const AnsiString& Name() const { return name_; }
-  void SetName(const AnsiString& name) { name_ = name; }
+  void SetName(const AnsiString& name) {
+    name_ = name;
+    NameChanged();
+  }
   virtual AnsiString ClassName() const { return "TComponent"; }
+
+ protected:
+  virtual void NameChanged() {}
 
  private:
   TComponent* owner_;
@@ -231,6 +237,10 @@ class TWinControl : public TControl {
   void FontChanged() override;
   void ColorChanged() override;
   void HintChanged() override;
+  // The window carries the component name as the property "X2Z.Name" (a
+  // global atom), so that a test driving the program from another process
+  // finds its controls by name.
+  void NameChanged() override;
   void LayoutChanged() override;
   // A brush of the control's colour, kept until the colour changes.
   HBRUSH ColorBrush();

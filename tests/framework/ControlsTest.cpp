@@ -77,6 +77,29 @@ TEST_F(FormTest, DeletingAParentDestroysItsChildrenAndTheirWindows) {
   EXPECT_EQ(form->ComponentCount(), 0);
 }
 
+// A test driving the program from another process finds controls by the
+// component name their window carries as the property "X2Z.Name" (an atom).
+TEST_F(FormTest, WindowCarriesTheComponentNameForAutomation) {
+  auto name = [](HWND h) {
+    const auto atom = static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(GetPropW(h, L"X2Z.Name")));
+    char text[64] = "";
+    return atom ? std::string(text, GlobalGetAtomNameA(atom, text, sizeof(text))) : std::string();
+  };
+  auto* combo = new TComboBox(form);
+  combo->SetParent(form);
+  EXPECT_EQ(name(combo->Handle()), "") << "no name, no property";
+  combo->SetName("cmbE2eProbe");
+  EXPECT_EQ(name(combo->Handle()), "cmbE2eProbe");
+  combo->SetName("cmbE2eRenamed");
+  EXPECT_EQ(name(combo->Handle()), "cmbE2eRenamed");
+  EXPECT_EQ(GlobalFindAtomA("cmbE2eProbe"), 0) << "the old name's atom is released";
+  // A style change makes a new window; it carries the name too.
+  combo->SetStyle(csDropDownList);
+  EXPECT_EQ(name(combo->Handle()), "cmbE2eRenamed");
+  delete combo;
+  EXPECT_EQ(GlobalFindAtomA("cmbE2eRenamed"), 0) << "the atom goes with the window";
+}
+
 TEST_F(FormTest, PlacementEnabledAndVisibleGoThroughTheWindow) {
   auto* b = new TButton(form);
   b->SetParent(form);
