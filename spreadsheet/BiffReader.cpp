@@ -516,16 +516,7 @@ void BiffReader::ReadSheet(uint32_t offset, Sheet& sheet) {
 }  // namespace
 
 bool ReadBiffStream(const std::string& stream, Workbook& book, AnsiString& reason) {
-  try {
-    BiffReader(stream, book).Read();
-    return true;
-  } catch (const ReadError& e) {
-    reason = e.reason;
-  } catch (const std::bad_alloc&) {
-    reason = Reason::kTooLarge;
-  }
-  book = Workbook();
-  return false;
+  return RunReader(book, reason, [&] { BiffReader(stream, book).Read(); });
 }
 
 }  // namespace Spreadsheet

@@ -2,6 +2,7 @@
 // The file readers. They take the file's bytes and fill a Workbook; every
 // input is untrusted: a file they cannot read is refused with a reason in
 // Russian (Windows-1251) and never crashes or hangs the caller.
+#include <new>
 #include <string>
 
 #include "framework/AnsiString.h"
@@ -38,5 +39,21 @@ extern const char* const kDamaged;
 extern const char* const kTooLarge;
 extern const char* const kNoSheets;
 }  // namespace Reason
+
+// Runs one reader: its ReadError, or memory running out, becomes a refusal
+// with a reason, and the book is left empty.
+template <class Read>
+bool RunReader(Workbook& book, AnsiString& reason, Read read) {
+  try {
+    read();
+    return true;
+  } catch (const ReadError& e) {
+    reason = e.reason;
+  } catch (const std::bad_alloc&) {
+    reason = Reason::kTooLarge;
+  }
+  book = Workbook();
+  return false;
+}
 
 }  // namespace Spreadsheet

@@ -434,16 +434,7 @@ void XlsxReader::ReadSheet(const std::string& part, Sheet& sheet) {
 }  // namespace
 
 bool ReadXlsx(const std::string& bytes, Workbook& book, AnsiString& reason) {
-  try {
-    XlsxReader(bytes, book).Read();
-    return true;
-  } catch (const ReadError& e) {
-    reason = e.reason;
-  } catch (const std::bad_alloc&) {
-    reason = Reason::kTooLarge;
-  }
-  book = Workbook();
-  return false;
+  return RunReader(book, reason, [&] { XlsxReader(bytes, book).Read(); });
 }
 
 }  // namespace Spreadsheet

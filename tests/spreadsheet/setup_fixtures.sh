@@ -12,7 +12,7 @@ if ! cmp -s "$here/package-lock.json" "$node_dir/package-lock.json" || [ ! -d "$
   (cd "$node_dir" && npm ci --no-audit --no-fund --loglevel=error)
 fi
 out="$build/fixtures/spreadsheet"
-if [ ! -f "$out/done.stamp" ] || [ "$here/make_fixtures.js" -nt "$out/done.stamp" ]; then
+if [ ! -f "$out/done.stamp" ] || [ "$here/make_fixtures.js" -nt "$out/done.stamp" ] || [ "$here/book_patches.js" -nt "$out/done.stamp" ]; then
   rm -rf "$out"
   NODE_PATH="$node_dir/node_modules" node "$here/make_fixtures.js" "$out"
 fi
