@@ -14,7 +14,8 @@
 #include "convert/Worksheet.h"
 #include "framework/Application.h"
 #include "framework/ComPtr.h"
-#include "tests/convert/FakeWorksheet.h"
+#include "tests/convert/StubHost.h"
+#include "tests/support/FakeExcel.h"
 
 namespace {
 
@@ -41,7 +42,7 @@ double PeakMegabytes() {
 
 // A bill of quantities: a column-number row, then numbered items with a
 // description, a rate code, a unit and a quantity; a few section headings.
-void Fill(TFakeWorksheet& sheet) {
+void Fill(TFakeExcel& sheet) {
   for (int c = 1; c <= kColumns; ++c) sheet.SetNumber(1, c, c);
   for (int r = 2; r <= kRows; ++r) {
     if (r % 50 == 0) {
@@ -84,15 +85,15 @@ int main() {
     return IDOK;
   });
 
-  TComPtr<TFakeWorksheet> fake;
-  fake.Attach(new TFakeWorksheet);
+  TFakeExcel fake;
+  fake.logging = false;
   double t0 = Seconds();
-  Fill(*fake.Get());
+  Fill(fake);
   double fillSeconds = Seconds() - t0;
   double peakAfterFill = PeakMegabytes();
 
   TBenchHost host;
-  host.sheet = Variant(static_cast<IDispatch*>(fake.Get()));
+  host.sheet = fake.SheetObject();
   host.listFilePath = TempFile("x2z-bench-list.txt");
   host.prefixTable = {{"AB", "CD"}, {"ГЭСН", "Г"}, {"XYZ", ""}};
 
@@ -101,7 +102,7 @@ int main() {
   bool ok = RunConversion(host);
   double runSeconds = Seconds() - t0;
   double peakAfterRun = PeakMegabytes();
-  long calls = fake->Invokes() + fake->Lookups();
+  long calls = fake.Invokes() + fake.Lookups();
 
   // 2. The same cells fetched once into memory, then the run's own work over
   // them: eleven cell texts per row, the row test, prefixes, the line, the
@@ -171,7 +172,6 @@ int main() {
   host.sheet.Clear();
   quiet.sheet.Clear();
   values.clear();
-  fake.Release();
   OleUninitialize();
   return ok ? 0 : 1;
 }

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <ole2.h>
 
 #include <algorithm>
 
@@ -25,6 +26,9 @@ void TApplication::Initialize() {
   icc.dwSize = sizeof(icc);
   icc.dwICC = ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES | ICC_TAB_CLASSES | ICC_PROGRESS_CLASS | ICC_UPDOWN_CLASS;
   InitCommonControlsEx(&icc);
+  // Without it OleCreateFromFile answers CO_E_NOTINITIALIZED and no OLE
+  // server could ever embed the workbook.
+  if (FAILED(oleInit_)) oleInit_ = OleInitialize(nullptr);
 }
 
 void TApplication::AddForm(TForm* form) {
@@ -71,6 +75,10 @@ void TApplication::Run() {
     ShowException(Exception(AnsiString()));
   }
   DestroyForms();
+  if (SUCCEEDED(oleInit_)) {
+    OleUninitialize();
+    oleInit_ = CO_E_NOTINITIALIZED;
+  }
 }
 
 void TApplication::ProcessMessages() {

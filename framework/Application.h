@@ -24,8 +24,13 @@ class TApplication {
   TApplication(const TApplication&) = delete;
   TApplication& operator=(const TApplication&) = delete;
 
-  // Registers the common control classes; call once before creating forms.
+  // Registers the common control classes and initialises OLE on this thread
+  // for the program's life, as the desktop framework does for programs with
+  // OLE containers; call before creating forms. Run uninitialises OLE after
+  // the last form is gone.
   void Initialize();
+  // What OleInitialize answered (S_OK, S_FALSE, or the failure).
+  HRESULT OleInitResult() const { return oleInit_; }
   // Creates a form owned by the application; the first one becomes the main
   // form, whose closing ends Run.
   template <class T>
@@ -70,6 +75,8 @@ class TApplication {
   bool terminated_ = false;
   MessageBoxResponder responder_;
   AnsiString title_;
+  // CO_E_NOTINITIALIZED until Initialize; OleUninitialize is owed on success.
+  HRESULT oleInit_ = CO_E_NOTINITIALIZED;
 };
 
 extern TApplication* Application;

@@ -29,30 +29,37 @@ AnsiString HexCode(HRESULT hr) {
   throw EOleException(what + " (" + HexCode(hr) + ")", hr, "", "");
 }
 
-// Failures of OleCreateFromFile that mean "nothing here serves this file".
+}  // namespace
+
 // Under Wine an .xls answers REGDB_E_CLASSNOTREG (its storage names Excel's
 // class) and an .xlsx or a missing file MK_E_INVALIDEXTENSION. A missing or
 // unreadable file is left to the built-in engine too: its reason says more.
-bool IsNoServer(HRESULT hr) {
-  auto code = static_cast<unsigned long>(hr);
-  if (code >= 0x80040150ul && code <= 0x8004015Ful) return true;  // REGDB_E_*
-  if (code >= 0x800401F0ul && code <= 0x800401FFul) return true;  // CO_E_* (class string, app not found, ...)
-  switch (hr) {
-    case MK_E_INVALIDEXTENSION:
-    case MK_E_CANTOPENFILE:
-    case CLASS_E_CLASSNOTAVAILABLE:
-    case CO_E_SERVER_EXEC_FAILURE:
-    case STG_E_FILENOTFOUND:
-    case STG_E_PATHNOTFOUND:
-    case HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND):
-    case HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND):
+// A call made wrongly (OLE not initialised, a server that failed inside) is
+// a fault the user must see, never "no server": it would silently hide Excel.
+bool IsNoOleServer(HRESULT hr) {
+  switch (static_cast<unsigned long>(hr)) {
+    case 0x80040150ul:  // REGDB_E_READREGDB
+    case 0x80040151ul:  // REGDB_E_WRITEREGDB
+    case 0x80040152ul:  // REGDB_E_KEYMISSING
+    case 0x80040153ul:  // REGDB_E_INVALIDVALUE
+    case 0x80040154ul:  // REGDB_E_CLASSNOTREG
+    case 0x80040155ul:  // REGDB_E_IIDNOTREG
+    case 0x800401F2ul:  // CO_E_CANTDETERMINECLASS
+    case 0x800401F3ul:  // CO_E_CLASSSTRING
+    case 0x800401F5ul:  // CO_E_APPNOTFOUND
+    case 0x800401F8ul:  // CO_E_DLLNOTFOUND
+    case 0x800401FAul:  // CO_E_WRONGOSFORAPP
+    case 0x800401FBul:  // CO_E_OBJNOTREG
+    case 0x800401FEul:  // CO_E_APPDIDNTREG
       return true;
     default:
-      return false;
+      break;
   }
+  // HRESULT_FROM_WIN32 is a function in some headers: compare outside the switch.
+  return hr == MK_E_INVALIDEXTENSION || hr == MK_E_CANTOPENFILE || hr == CLASS_E_CLASSNOTAVAILABLE ||
+         hr == CO_E_SERVER_EXEC_FAILURE || hr == STG_E_FILENOTFOUND || hr == STG_E_PATHNOTFOUND ||
+         hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) || hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
 }
-
-}  // namespace
 
 // The one site object the server talks to, in the manner of SumatraPDF's
 // HtmlWindow: one small class per interface, all sharing the site's
@@ -229,7 +236,7 @@ bool TOleContainer::CreateOleObject(const AnsiString& path, DWORD aspect) {
                          storage.Get(), object.OutVoid());
   if (FAILED(hr) || !object) {
     site->Detach();
-    if (IsNoServer(hr)) return false;
+    if (IsNoOleServer(hr)) return false;
     RaiseOle("Не удалось внедрить файл " + path, FAILED(hr) ? hr : E_UNEXPECTED);
   }
   // A static picture or a package: something shows, but nothing to automate.

@@ -24,6 +24,10 @@ class TOleSite;
 using TBuiltinOpen = HRESULT (*)(const AnsiString& path, IDispatch** workbook, AnsiString& reason);
 using TBuiltinView = HWND (*)(HWND parent, IDispatch* workbook, const RECT& rect);
 
+// True for the failures of OleCreateFromFile that mean "nothing here serves
+// this file", so the built-in engine may take it; false for every fault.
+bool IsNoOleServer(HRESULT hr);
+
 // What activates the object without an explicit verb.
 enum TAutoActivate { aaManual, aaGetFocus, aaDoubleClick };
 

@@ -2,7 +2,8 @@
 
 #include "convert/Conversion.h"
 #include "convert/Worksheet.h"
-#include "tests/convert/FakeWorksheet.h"
+#include "tests/convert/StubHost.h"
+#include "tests/support/FakeExcel.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -29,13 +30,12 @@ class TFailingStream : public TStream {
 class ConversionTest : public testing::Test {
  protected:
   ConversionTest() {
-    fake_.Attach(new TFakeWorksheet);
-    host_.sheet = Variant(static_cast<IDispatch*>(fake_.Get()));
+    host_.sheet = fake_.SheetObject();
     host_.listFilePath = dir_.File("list.txt");
-    baseline_ = fake_->LiveReferences();
+    baseline_ = fake_.LiveReferences();
   }
   ~ConversionTest() override {
-    EXPECT_EQ(fake_->LiveReferences(), baseline_) << "references leaked";
+    EXPECT_EQ(fake_.LiveReferences(), baseline_) << "references leaked";
     EXPECT_FALSE(host_.progressVisible) << "progress panel left shown";
   }
   std::string ListFile() const { return ReadFileBytes(host_.listFilePath); }
@@ -44,32 +44,32 @@ class ConversionTest : public testing::Test {
   }
 
   TempDir dir_;
-  TComPtr<TFakeWorksheet> fake_;
+  TFakeExcel fake_;
   TStubHost host_;
   long baseline_ = 0;
 };
 
 TEST_F(ConversionTest, WritesEveryRowButColumnNumberRows) {
   // Code in C, quantity in E (the host's defaults).
-  for (int c = 1; c <= 9; ++c) fake_->SetNumber(1, c, c);  // a row numbering the columns
-  fake_->SetText(2, 1, L"1");
-  fake_->SetText(2, 3, L"  AB01-01-001-01 ");
-  fake_->SetNumber(2, 5, 0.5);
+  for (int c = 1; c <= 9; ++c) fake_.SetNumber(1, c, c);  // a row numbering the columns
+  fake_.SetText(2, 1, L"1");
+  fake_.SetText(2, 3, L"  AB01-01-001-01 ");
+  fake_.SetNumber(2, 5, 0.5);
   // row 3 empty
-  fake_->SetText(4, 3, L"Раздел 1. Земляные работы");
-  fake_->SetText(5, 3, L"KLM01-02");
-  fake_->SetNumber(5, 5, 1250);
-  fake_->SetText(6, 3, L"1-1 AB");
-  fake_->SetNumber(6, 5, 1.0 / 3);
-  fake_->SetText(7, 3, L"AB 01-01");
-  fake_->SetNumber(7, 5, 1e-6);
-  fake_->SetText(8, 3, L"ГЭСН\u03B1");
-  fake_->SetNumber(8, 5, 1e16);
-  fake_->SetText(9, 3, L"Шифр\tс табуляцией");
-  fake_->SetText(9, 5, L"1\n2");
-  fake_->SetCurrency(10, 5, 25000);
-  fake_->SetDate(11, 5, 45366);
-  fake_->SetLastRow(12);  // a formatted empty row at the end counts
+  fake_.SetText(4, 3, L"Раздел 1. Земляные работы");
+  fake_.SetText(5, 3, L"KLM01-02");
+  fake_.SetNumber(5, 5, 1250);
+  fake_.SetText(6, 3, L"1-1 AB");
+  fake_.SetNumber(6, 5, 1.0 / 3);
+  fake_.SetText(7, 3, L"AB 01-01");
+  fake_.SetNumber(7, 5, 1e-6);
+  fake_.SetText(8, 3, L"ГЭСН\u03B1");
+  fake_.SetNumber(8, 5, 1e16);
+  fake_.SetText(9, 3, L"Шифр\tс табуляцией");
+  fake_.SetText(9, 5, L"1\n2");
+  fake_.SetCurrency(10, 5, 25000);
+  fake_.SetDate(11, 5, 45366);
+  fake_.Active().lastRow = 12;  // a formatted empty row at the end counts
   host_.prefixTable = {{"AB", "CD"}, {"KLM", ""}, {"", "never"}};
 
   MessageBoxRecorder boxes;
@@ -96,7 +96,7 @@ TEST_F(ConversionTest, WritesEveryRowButColumnNumberRows) {
 }
 
 TEST_F(ConversionTest, PrefixTableIsTakenAsItStandsOnEveryRow) {
-  for (int r = 1; r <= 4; ++r) fake_->SetText(r, 3, L"AB01");
+  for (int r = 1; r <= 4; ++r) fake_.SetText(r, 3, L"AB01");
   host_.prefixTable = {{"AB", "CD"}, {"CD", "KLM"}};
   host_.OnProcessMessages = [](TStubHost& h) {
     if (h.progressPosition == 3) h.prefixTable = {{"AB", "X"}};  // edited during the run
@@ -129,12 +129,12 @@ TEST_F(ConversionTest, ColumnNumberRowsWithCodeAndQuantityOutsideAToI) {
     for (int c = 0; c < 9; ++c) {
       if (!row.cells[c]) continue;
       if (std::wstring(row.cells[c]) == L"#") {
-        fake_->SetError(r, c + 1, static_cast<SCODE>(0x800A07FA));
+        fake_.SetError(r, c + 1, static_cast<SCODE>(0x800A07FA));
       } else {
-        fake_->SetText(r, c + 1, row.cells[c]);
+        fake_.SetText(r, c + 1, row.cells[c]);
       }
     }
-    fake_->SetText(r, 10, (L"row " + std::to_wstring(r)).c_str());
+    fake_.SetText(r, 10, (L"row " + std::to_wstring(r)).c_str());
   }
   MessageBoxRecorder boxes;
   EXPECT_TRUE(RunConversion(host_));
@@ -153,16 +153,16 @@ TEST_F(ConversionTest, OneEmptyRowGivesOneEmptyLine) {
   EXPECT_TRUE(RunConversion(host_));
   ExpectListFile("\t\t\r\n");
   // Eleven reads of two calls each, every one looked up by name.
-  EXPECT_EQ(fake_->Invokes(), 3 + 22);
-  EXPECT_EQ(fake_->Lookups(), fake_->Invokes());
+  EXPECT_EQ(fake_.Invokes(), 3 + 22);
+  EXPECT_EQ(fake_.Lookups(), fake_.Invokes());
 }
 
 TEST_F(ConversionTest, FailedReadsLeaveRowsOut) {
-  fake_->SetText(1, 3, L"A1");
-  fake_->SetError(2, 3, static_cast<SCODE>(0x800A07D7));
-  fake_->SetText(3, 3, L"A3");
-  fake_->SetError(3, 5, static_cast<SCODE>(0x800A07D7));
-  fake_->SetText(4, 3, L"A4");
+  fake_.SetText(1, 3, L"A1");
+  fake_.SetError(2, 3, static_cast<SCODE>(0x800A07D7));
+  fake_.SetText(3, 3, L"A3");
+  fake_.SetError(3, 5, static_cast<SCODE>(0x800A07D7));
+  fake_.SetText(4, 3, L"A4");
   MessageBoxRecorder boxes;
   EXPECT_TRUE(RunConversion(host_));
   ExpectListFile("A1\t\t\r\nA4\t\t\r\n");
@@ -183,7 +183,7 @@ TEST_F(ConversionTest, FailedReadsLeaveRowsOut) {
 }
 
 TEST_F(ConversionTest, NoColumnChosenFailsEveryRow) {
-  fake_->SetText(2, 3, L"x");
+  fake_.SetText(2, 3, L"x");
   host_.codeColumn = 0;
   MessageBoxRecorder boxes;
   EXPECT_TRUE(RunConversion(host_));
@@ -193,7 +193,7 @@ TEST_F(ConversionTest, NoColumnChosenFailsEveryRow) {
 }
 
 TEST_F(ConversionTest, CancelAfterSomeRows) {
-  for (int r = 1; r <= 10; ++r) fake_->SetText(r, 3, (L"C" + std::to_wstring(r)).c_str());
+  for (int r = 1; r <= 10; ++r) fake_.SetText(r, 3, (L"C" + std::to_wstring(r)).c_str());
   host_.cancel = true;  // left from an earlier run: cleared at the start
   host_.OnProcessMessages = [](TStubHost& h) {
     if (h.progressPosition == 4) h.cancel = true;
@@ -205,7 +205,7 @@ TEST_F(ConversionTest, CancelAfterSomeRows) {
 }
 
 TEST_F(ConversionTest, WriteFailureStopsBeforeTheNextRow) {
-  for (int r = 1; r <= 6; ++r) fake_->SetText(r, 3, (L"C" + std::to_wstring(r)).c_str());
+  for (int r = 1; r <= 6; ++r) fake_.SetText(r, 3, (L"C" + std::to_wstring(r)).c_str());
   struct Case {
     int failingWrite;  // 1 is the header
     std::string lines;
@@ -219,7 +219,7 @@ TEST_F(ConversionTest, WriteFailureStopsBeforeTheNextRow) {
     bool result = RunConversion(host_, [&](const AnsiString& path) -> std::unique_ptr<TStream> {
       return std::make_unique<TFailingStream>(path, c.failingWrite);
     });
-    invokes = fake_->Invokes();
+    invokes = fake_.Invokes();
     EXPECT_FALSE(result);
     ExpectListFile(c.lines);
     ASSERT_EQ(boxes.Boxes().size(), 1u);
@@ -228,7 +228,7 @@ TEST_F(ConversionTest, WriteFailureStopsBeforeTheNextRow) {
     EXPECT_EQ(boxes.Boxes()[0].caption, host_.caption);
     EXPECT_EQ(boxes.Boxes()[0].flags, 0x42030u);
     EXPECT_EQ(host_.pumps, c.pumps);
-    EXPECT_EQ(fake_->Invokes(), invokes);
+    EXPECT_EQ(fake_.Invokes(), invokes);
   }
 }
 
@@ -247,11 +247,11 @@ TEST_F(ConversionTest, ListFileThatCannotBeCreatedRaises) {
   EXPECT_TRUE(boxes.Boxes().empty());
   EXPECT_EQ(host_.hideCalls, 1);
   EXPECT_EQ(host_.showCalls, 0);
-  EXPECT_EQ(fake_->Invokes(), 0);
+  EXPECT_EQ(fake_.Invokes(), 0);
 }
 
 TEST_F(ConversionTest, LastRowQueryFailureRaisesWithTheFileClosed) {
-  fake_->FailFromCall(3, E_FAIL);
+  fake_.FailFromCall(3, E_FAIL);
   EXPECT_THROW(RunConversion(host_), EOleException);
   EXPECT_EQ(host_.hideCalls, 1);
   ExpectListFile("");
@@ -260,9 +260,9 @@ TEST_F(ConversionTest, LastRowQueryFailureRaisesWithTheFileClosed) {
 }
 
 TEST_F(ConversionTest, AGoneServerEndsTheRunWithOneError) {
-  for (int r = 1; r <= 5; ++r) fake_->SetText(r, 3, (L"C" + std::to_wstring(r)).c_str());
+  for (int r = 1; r <= 5; ++r) fake_.SetText(r, 3, (L"C" + std::to_wstring(r)).c_str());
   // Six calls for the last row, 44 per written row: the server dies in row 3.
-  fake_->FailFromCall(6 + 44 * 2 + 10, RPC_E_DISCONNECTED);
+  fake_.FailFromCall(6 + 44 * 2 + 10, RPC_E_DISCONNECTED);
   MessageBoxRecorder boxes;
   try {
     RunConversion(host_);
@@ -278,18 +278,15 @@ TEST_F(ConversionTest, AGoneServerEndsTheRunWithOneError) {
 }
 
 TEST_F(ConversionTest, SheetChangedDuringTheRunIsReadFromThenOn) {
-  fake_->SetText(1, 3, L"first");
-  fake_->SetText(2, 3, L"first");
-  TComPtr<TFakeWorksheet> other;
-  other.Attach(new TFakeWorksheet);
-  other->SetText(2, 3, L"second");
-  host_.OnProcessMessages = [&other](TStubHost& h) {
-    if (h.progressPosition == 2) h.sheet = Variant(static_cast<IDispatch*>(other.Get()));
+  fake_.SetText(1, 3, L"first");
+  fake_.SetText(2, 3, L"first");
+  fake_.sheets[1].Set(2, 3, Variant(L"second"));
+  host_.OnProcessMessages = [this](TStubHost& h) {
+    if (h.progressPosition == 2) h.sheet = fake_.SheetObject(1);
   };
   EXPECT_TRUE(RunConversion(host_));
   ExpectListFile("first\t\t\r\nsecond\t\t\r\n");
-  host_.sheet = Variant(static_cast<IDispatch*>(fake_.Get()));
-  EXPECT_EQ(other->LiveReferences(), 1);
+  host_.sheet = fake_.SheetObject();
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "convert/Worksheet.h"
-#include "tests/convert/FakeWorksheet.h"
+#include "tests/convert/StubHost.h"
+#include "tests/support/FakeExcel.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -11,13 +12,12 @@ const AnsiString kCaption = "Перевод XLS в формат Залбиро";
 class WorksheetTest : public testing::Test {
  protected:
   WorksheetTest() {
-    fake_.Attach(new TFakeWorksheet);
-    sheet_ = Variant(static_cast<IDispatch*>(fake_.Get()));
-    baseline_ = fake_->LiveReferences();
+    sheet_ = fake_.SheetObject();
+    baseline_ = fake_.LiveReferences();
   }
-  ~WorksheetTest() override { EXPECT_EQ(fake_->LiveReferences(), baseline_) << "references leaked"; }
+  ~WorksheetTest() override { EXPECT_EQ(fake_.LiveReferences(), baseline_) << "references leaked"; }
 
-  TComPtr<TFakeWorksheet> fake_;
+  TFakeExcel fake_;
   Variant sheet_;
   long baseline_ = 0;
 };
@@ -41,10 +41,10 @@ TEST_F(WorksheetTest, ReadsTrimmedTextOfEveryKind) {
       {11, 256, Variant(L"IV"), "IV"},
       {12, 300, Variant(L"beyond IV"), "beyond IV"},
   };
-  for (const auto& c : cases) fake_->SetValue(c.row, c.column, c.value);
-  fake_->SetDate(20, 1, 45366);
-  fake_->SetCurrency(21, 1, 1234500);
-  fake_->SetValue(22, 1, Variant(false));
+  for (const auto& c : cases) fake_.SetValue(c.row, c.column, c.value);
+  fake_.SetDate(20, 1, 45366);
+  fake_.SetCurrency(21, 1, 1234500);
+  fake_.SetValue(22, 1, Variant(false));
   for (const auto& c : cases) {
     AnsiString text = "stale";
     EXPECT_TRUE(ReadCellText(sheet_, c.row, c.column, text, kCaption)) << c.want;
@@ -63,16 +63,16 @@ TEST_F(WorksheetTest, ReadsTrimmedTextOfEveryKind) {
 }
 
 TEST_F(WorksheetTest, EveryReadLooksUpBothMembers) {
-  fake_->SetText(1, 1, L"x");
+  fake_.SetText(1, 1, L"x");
   AnsiString text;
   for (int i = 0; i < 3; ++i) ASSERT_TRUE(ReadCellText(sheet_, 1, 1, text, kCaption));
-  EXPECT_EQ(fake_->Invokes(), 6);
-  EXPECT_EQ(fake_->Lookups(), 6);
+  EXPECT_EQ(fake_.Invokes(), 6);
+  EXPECT_EQ(fake_.Lookups(), 6);
 }
 
 TEST_F(WorksheetTest, FailedReadShowsOneMessageAndLeavesText) {
-  fake_->SetError(12, 3, static_cast<SCODE>(0x800A07D7));  // #DIV/0!
-  fake_->SetError(4, 1, static_cast<SCODE>(0x800A07FA));   // #N/A
+  fake_.SetError(12, 3, static_cast<SCODE>(0x800A07D7));  // #DIV/0!
+  fake_.SetError(4, 1, static_cast<SCODE>(0x800A07FA));   // #N/A
   struct Case {
     int row, column;
     const char* message;
@@ -101,11 +101,10 @@ TEST_F(WorksheetTest, AGoneServerRaisesInsteadOfAMessage) {
   for (HRESULT hr : gone) {
     EXPECT_TRUE(IsServerGone(hr));
     for (long failingCall : {1, 2, 3, 4}) {  // the lookups and calls of Cells and of Value
-      TComPtr<TFakeWorksheet> fake;
-      fake.Attach(new TFakeWorksheet);
-      fake->SetText(2, 2, L"x");
-      fake->FailFromCall(failingCall, hr);
-      Variant sheet(static_cast<IDispatch*>(fake.Get()));
+      TFakeExcel fake;
+      fake.SetText(2, 2, L"x");
+      fake.FailFromCall(failingCall, hr);
+      Variant sheet = fake.SheetObject();
       MessageBoxRecorder boxes;
       AnsiString text;
       try {
@@ -117,7 +116,7 @@ TEST_F(WorksheetTest, AGoneServerRaisesInsteadOfAMessage) {
       }
       EXPECT_TRUE(boxes.Boxes().empty());
       sheet.Clear();
-      EXPECT_EQ(fake->LiveReferences(), 1);
+      EXPECT_EQ(fake.LiveReferences(), 0);
     }
   }
   for (HRESULT hr : {E_FAIL, DISP_E_EXCEPTION, DISP_E_UNKNOWNNAME, RPC_E_CALL_REJECTED, S_OK})
@@ -125,7 +124,7 @@ TEST_F(WorksheetTest, AGoneServerRaisesInsteadOfAMessage) {
 }
 
 TEST_F(WorksheetTest, OtherCallFailuresAreReadFailures) {
-  fake_->FailFromCall(2, RPC_E_CALL_REJECTED);  // Excel busy editing a cell
+  fake_.FailFromCall(2, RPC_E_CALL_REJECTED);  // Excel busy editing a cell
   MessageBoxRecorder boxes;
   AnsiString text;
   EXPECT_FALSE(ReadCellText(sheet_, 3, 4, text, kCaption));
@@ -135,25 +134,24 @@ TEST_F(WorksheetTest, OtherCallFailuresAreReadFailures) {
 
 TEST_F(WorksheetTest, LastUsedRow) {
   EXPECT_EQ(LastUsedRow(sheet_), 1) << "an empty sheet";
-  fake_->SetText(7, 2, L"x");
-  fake_->SetText(3, 9, L"y");
+  fake_.SetText(7, 2, L"x");
+  fake_.SetText(3, 9, L"y");
   EXPECT_EQ(LastUsedRow(sheet_), 7);
-  fake_->SetLastRow(100000);  // formatted empty rows count
+  fake_.Active().lastRow = 100000;  // formatted empty rows count
   EXPECT_EQ(LastUsedRow(sheet_), 100000);
-  EXPECT_EQ(fake_->Invokes(), 9);
-  EXPECT_EQ(fake_->Lookups(), 9);
+  EXPECT_EQ(fake_.Invokes(), 9);
+  EXPECT_EQ(fake_.Lookups(), 9);
 }
 
 TEST_F(WorksheetTest, LastUsedRowFailuresRaise) {
   for (long failingCall = 1; failingCall <= 6; ++failingCall) {
-    TComPtr<TFakeWorksheet> fake;
-    fake.Attach(new TFakeWorksheet);
-    fake->FailFromCall(failingCall, E_FAIL);
+    TFakeExcel fake;
+    fake.FailFromCall(failingCall, E_FAIL);
     {
-      Variant sheet(static_cast<IDispatch*>(fake.Get()));
+      Variant sheet = fake.SheetObject();
       EXPECT_THROW(LastUsedRow(sheet), EOleException) << failingCall;
     }
-    EXPECT_EQ(fake->LiveReferences(), 1) << failingCall;
+    EXPECT_EQ(fake.LiveReferences(), 0) << failingCall;
   }
   EXPECT_THROW(LastUsedRow(Variant()), EOleException);
 }

@@ -13,6 +13,7 @@
 
 #include "framework/Unicode.h"
 #include "tests/e2e/ProgramDriver.h"
+#include "tests/framework/FakeOleServer.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -39,6 +40,13 @@ std::string BinaryDir() {
 
 std::string Book(const std::string& name) { return FromUnix(BinaryDir() + "/fixtures/e2e/" + name); }
 
+// The program under test: the build's own, or the one X2Z_PROGRAM names
+// (the 32-bit product, run by the 32-bit pass of the suite).
+std::string ProgramUnderTest() {
+  const char* program = std::getenv("X2Z_PROGRAM");
+  return program && *program ? FromUnix(program) : FromUnix(BinaryDir() + "/app/xls2zalbiro.exe");
+}
+
 // The list file of the sheet "Смета №2" with the code in B and the quantity
 // in E: the column-numbering row 2 is dropped, the blank row 4 stays, codes
 // are trimmed, quantities are the values with a decimal comma.
@@ -63,7 +71,7 @@ class EndToEnd : public testing::Test {
  protected:
   void SetUp() override {
     if (BinaryDir().empty()) GTEST_SKIP() << "X2Z_BINARY_DIR is not set";
-    const std::string built = FromUnix(BinaryDir() + "/app/xls2zalbiro.exe");
+    const std::string built = ProgramUnderTest();
     ASSERT_TRUE(FileExists(built)) << built;
     exe_ = dir_.File("xls2zalbiro.exe");
     ASSERT_TRUE(CopyFileA(built.c_str(), exe_.c_str(), FALSE));
@@ -395,7 +403,9 @@ TEST_F(EndToEnd, CancelledConversionKeepsTheLinesWrittenAndTheWindowOpen) {
   EXPECT_EQ(CommonValue("cmbColV_Value"), 5);
 
   const std::string got = ReadFileBytes(list);
-  std::string expected = std::string(kHeader) + "Шифр расценки\tОбъем\t\r\n";
+  // A cancel answered within the first row's pump leaves the header alone.
+  std::string expected = kHeader;
+  if (expected.size() < got.size()) expected += "Шифр расценки\tОбъем\t\r\n";
   for (int item = 1; expected.size() < got.size(); ++item) expected += LargeBookLine(item);
   EXPECT_EQ(got, expected.substr(0, got.size())) << "the lines before the cancel, whole";
   EXPECT_EQ(got.size(), expected.size()) << "the file ends after a whole line";
@@ -403,6 +413,261 @@ TEST_F(EndToEnd, CancelledConversionKeepsTheLinesWrittenAndTheWindowOpen) {
 
   program_->Close(main);
   ExpectExitZero();
+}
+
+// ---- the OLE road: the tests' server stands in for Excel ----
+
+// The server DLL of the program's word size, registered for its class in this
+// prefix: the program then reaches it through OleCreateFromFile as it would
+// reach Excel. X2Z_FAKE_SERVER names the DLL for a program of the other size.
+bool RegisterFakeServer(const std::string& program, std::string& error) {
+  const char* named = std::getenv("X2Z_FAKE_SERVER");
+  const std::string dll =
+      named && *named ? FromUnix(named) : FromUnix(BinaryDir() + "/tests/fake_excel_server.dll");
+  if (!FileExists(dll)) {
+    error = "no server DLL at " + dll;
+    return false;
+  }
+  DWORD type = 0;
+  if (!GetBinaryTypeA(program.c_str(), &type)) type = SCS_64BIT_BINARY;
+  const REGSAM view = type == SCS_32BIT_BINARY ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+  wchar_t clsid[64];
+  StringFromGUID2(kFakeServerClsid, clsid, 64);
+  const std::wstring key = L"Software\\Classes\\CLSID\\" + std::wstring(clsid) + L"\\InprocServer32";
+  HKEY h = nullptr;
+  LONG r = RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_WRITE | view, nullptr, &h, nullptr);
+  if (r != ERROR_SUCCESS) {
+    error = "cannot register the server: " + std::to_string(r);
+    return false;
+  }
+  const std::wstring path = AnsiToWide(dll);
+  const wchar_t model[] = L"Apartment";
+  RegSetValueExW(h, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+                 static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
+  RegSetValueExW(h, L"ThreadingModel", 0, REG_SZ, reinterpret_cast<const BYTE*>(model), sizeof model);
+  RegCloseKey(h);
+  return true;
+}
+
+// The bill of quantities of the fixtures, as the server's book.
+TFakeExcel BillBook() {
+  TFakeExcel book;
+  book.name = "Смета";
+  book.sheets = {{"Титул"}, {"Ведомость"}, {"Смета №2"}};
+  book.active = 2;
+  auto rows = [](TFakeExcel::Sheet& sheet, const std::vector<std::vector<Variant>>& rows) {
+    for (size_t r = 0; r < rows.size(); ++r)
+      for (size_t c = 0; c < rows[r].size(); ++c)
+        if (!rows[r][c].IsEmpty()) sheet.Set(static_cast<int>(r + 1), static_cast<int>(c + 1), rows[r][c]);
+  };
+  const std::vector<Variant> head = {Variant("№ п/п"), Variant("Шифр расценки"), Variant("Наименование работ"),
+                                     Variant("Ед. изм."), Variant("Объем")};
+  std::vector<Variant> numbering;
+  for (int i = 1; i <= 9; ++i) numbering.push_back(Variant(i));
+  rows(book.sheets[0], {{Variant("Объект: Школа №5 в г. Ижевске")}});
+  rows(book.sheets[1], {head, numbering,
+                        {Variant(1), Variant("ФЕР11-01-011-01"), Variant(), Variant(), Variant(3.4)},
+                        {Variant(2), Variant("ФЕР15-04-005-03"), Variant(), Variant(), Variant(0.75)}});
+  rows(book.sheets[2], {head, numbering,
+                        {Variant(1), Variant("ФЕР01-01-001-01"), Variant(), Variant(), Variant(2.5)},
+                        {},
+                        {Variant(2), Variant("ТЕР06-01-015-07"), Variant(), Variant(), Variant(12)},
+                        {Variant(3), Variant("  ФЕР08-02-001-01 "), Variant(), Variant(), Variant(0.125)},
+                        {Variant(4), Variant("ФЕРм08-02-409-01"), Variant(), Variant(), Variant(1234567.5)},
+                        {Variant(5), Variant("ФЕР46-03-001-01"), Variant(), Variant(), Variant(1.0 / 3)},
+                        {Variant(), Variant("Итого по разделу")}});
+  return book;
+}
+
+class OleRoad : public EndToEnd {
+ protected:
+  void SetUp() override {
+    EndToEnd::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    std::string error;
+    ASSERT_TRUE(RegisterFakeServer(exe_, error)) << error;
+  }
+
+  // Writes the server's book under name, steered through the control file.
+  std::string PlaceServerBook(TFakeExcel book, const std::string& name = "Смета объекта.xls") {
+    book_ = dir_.File(name);
+    book.extra["control"] = dir_.File("control.txt");
+    book.extra["log"] = dir_.File("server.log");
+    EXPECT_EQ(FakeOleServer::WriteFile(AnsiToWide(book_), &book), S_OK);
+    return book_;
+  }
+  // What the user does in "Excel", applied at the server's next call.
+  void Steer(const std::string& lines) { WriteFileBytes(dir_.File("control.txt"), lines); }
+  std::string ServerLog() const { return ReadFileBytes(dir_.File("server.log")); }
+  bool Logged(const std::string& line) const { return ServerLog().find(line + "\n") != std::string::npos; }
+  // The book the source file holds now.
+  TFakeExcel SourceBook() const {
+    TFakeExcel book;
+    EXPECT_TRUE(FakeOleServer::ReadFile(AnsiToWide(book_), book)) << "the source is no book of the server";
+    return book;
+  }
+  // Waits until the server has seen the control file's latest word.
+  void WaitApplied(const std::string& line) {
+    EXPECT_TRUE(ProgramDriver::WaitFor([&] { return Logged("control: " + line); }, kBoxMs)) << line;
+  }
+
+  std::string book_;
+};
+
+TEST_F(OleRoad, TheServerEmbedsTheBookAndTheListComesOutByteForByte) {
+  const std::string list = dir_.File("list.txt");
+  ASSERT_NE(StartOnBook(PlaceServerBook(BillBook()), list), nullptr);
+  // Sheets listed and the active one followed, through the server.
+  HWND pages = Control("cmbExcelPage");
+  EXPECT_EQ(ComboItems(pages), (std::vector<AnsiString>{"Титул", "Ведомость", "Смета №2"}));
+  EXPECT_EQ(ComboIndex(pages), 2);
+  // The OLE road, not the built-in engine: the server loaded and ran the
+  // object, and no built-in sheet view stands in the container.
+  EXPECT_TRUE(Logged("Load(file)")) << ServerLog();
+  EXPECT_TRUE(Logged("Load(storage)"));
+  EXPECT_TRUE(Logged("DoVerb(0)"));
+  EXPECT_TRUE(Logged("Book.Saved=true"));
+  EXPECT_EQ(FindWindowExA(Control("oleExcel"), nullptr, nullptr, nullptr), nullptr)
+      << "a view of the built-in engine is in the container";
+  ASSERT_NO_FATAL_FAILURE(Convert(2, 5));
+  const std::string got = ReadFileBytes(list);
+  EXPECT_EQ(got, kBillList) << Escaped(got);
+  EXPECT_TRUE(Logged("App.Quit")) << "Excel was told to quit";
+  EXPECT_FALSE(Logged("Book.SaveAs")) << "nothing was edited";
+}
+
+TEST_F(OleRoad, SheetsChosenOnEitherSideFollowEachOther) {
+  const std::string list = dir_.File("list.txt");
+  ASSERT_NE(StartOnBook(PlaceServerBook(BillBook()), list), nullptr);
+  HWND pages = Control("cmbExcelPage");
+  // Chosen in "Excel": the selector follows within a tick.
+  Steer("active\t1\n");
+  EXPECT_TRUE(ProgramDriver::WaitFor([&] { return ComboIndex(pages) == 0; }, kBoxMs));
+  // Chosen in the selector: the server's book activates it.
+  ASSERT_TRUE(program_->SelectComboItem(pages, 1));
+  EXPECT_TRUE(ProgramDriver::WaitFor([&] { return Logged("Sheet2.Activate"); }, kBoxMs)) << ServerLog();
+  Sleep(600);
+  EXPECT_EQ(ComboIndex(pages), 1);
+  ASSERT_NO_FATAL_FAILURE(Convert(2, 5));
+  const std::string got = ReadFileBytes(list);
+  EXPECT_EQ(got, kStatementList) << Escaped(got);
+}
+
+struct SaveCase {
+  int answer;  // to "Сохранить изменения?"
+  bool written;
+  bool closes;
+};
+
+// An edit in "Excel", then the close: Yes writes the book back through the
+// temporary file beside the program, No leaves the source, Cancel stays.
+TEST_F(OleRoad, UnsavedEditsAreOfferedForWritingBackOnClose) {
+  const SaveCase cases[] = {{IDYES, true, true}, {IDNO, false, true}, {IDCANCEL, false, false}};
+  for (const SaveCase& c : cases) {
+    SCOPED_TRACE(c.answer);
+    const std::string list = dir_.File("list.txt");
+    HWND main = StartOnBook(PlaceServerBook(BillBook()), list);
+    ASSERT_NE(main, nullptr);
+    const std::string before = ReadFileBytes(book_);
+    Steer("cell\t3\t3\t2\tФЕР99-99-999-99\n");
+    WaitApplied("cell\t3\t3\t2\tФЕР99-99-999-99");
+    program_->Close(main);
+    ExpectBox("Сохранить изменения?", kCaption, c.answer);
+    if (c.closes) {
+      ExpectExitZero();
+    } else {
+      Sleep(500);
+      EXPECT_TRUE(program_->Running()) << "Cancel keeps the window";
+    }
+    if (c.written) {
+      EXPECT_TRUE(Logged("Book.SaveAs(" + dir_.File("tmp0001.xls") + ")")) << ServerLog();
+      TFakeExcel saved = SourceBook();
+      EXPECT_EQ(saved.sheets.at(2).cells.at({3, 2}).Get().vt, VT_BSTR);
+      EXPECT_EQ(std::wstring(V_BSTR(&saved.sheets.at(2).cells.at({3, 2}).Get())), L"ФЕР99-99-999-99");
+      EXPECT_EQ(saved.sheets.at(2).cells.count({5, 2}), 1u) << "the rest of the book is kept";
+    } else {
+      EXPECT_EQ(ReadFileBytes(book_), before) << "the source file is untouched";
+    }
+    EXPECT_FALSE(FileExists(dir_.File("tmp0001.xls"))) << "the temporary file is removed";
+    if (!c.closes) {
+      Steer("saved\t1\n");
+      WaitApplied("saved\t1");
+      program_->Close(main);
+      ExpectExitZero();
+    }
+    DeleteFileA(dir_.File("server.log").c_str());
+    DeleteFileA(dir_.File("control.txt").c_str());
+  }
+}
+
+// The edit is written back before the run, and the run reads the edited book.
+TEST_F(OleRoad, ConvertWritesEditsBackWhenAskedAndListsThem) {
+  const std::string list = dir_.File("list.txt");
+  ASSERT_NE(StartOnBook(PlaceServerBook(BillBook()), list), nullptr);
+  Steer("cell\t3\t3\t2\tГЭСН01-01-001-01\n");
+  WaitApplied("cell\t3\t3\t2\tГЭСН01-01-001-01");
+  ASSERT_TRUE(program_->SelectComboItem(Control("cmbColShifr"), 2));
+  ASSERT_TRUE(program_->SelectComboItem(Control("cmbColV"), 5));
+  ASSERT_TRUE(program_->Click(Control("bbtnConvert")));
+  ExpectBox("Сохранить изменения?", kCaption, IDYES);
+  ExpectBox("Начать конвертацию ?", kCaption, IDYES);
+  ExpectBox("Конвертация успешно завершена!", kCaption, IDOK);
+  ExpectExitZero();
+  std::string expected = kBillList;
+  expected.replace(expected.find("ФЕР01-01-001-01"), std::string("ФЕР01-01-001-01").size(), "ГЭСН01-01-001-01");
+  EXPECT_EQ(ReadFileBytes(list), expected);
+  TFakeExcel saved = SourceBook();
+  EXPECT_EQ(std::wstring(V_BSTR(&saved.sheets.at(2).cells.at({3, 2}).Get())), L"ГЭСН01-01-001-01");
+}
+
+// A cell in edit mode: Excel refuses every call, so convert and close are
+// refused with the edit-mode message until the user finishes.
+TEST_F(OleRoad, ACellInEditModeRefusesConvertAndClose) {
+  const char kEditing[] = "Текущая ячейка находится в режиме редактирования. Закончите редактирование!";
+  const std::string list = dir_.File("list.txt");
+  HWND main = StartOnBook(PlaceServerBook(BillBook()), list);
+  ASSERT_NE(main, nullptr);
+  ASSERT_TRUE(program_->SelectComboItem(Control("cmbColShifr"), 2));
+  ASSERT_TRUE(program_->SelectComboItem(Control("cmbColV"), 5));
+  Steer("editing\t1\n");
+  ASSERT_TRUE(program_->Click(Control("bbtnConvert")));
+  ExpectBox(kEditing, kCaption, IDOK);
+  program_->Close(main);
+  ExpectBox(kEditing, kCaption, IDOK);
+  Sleep(300);
+  EXPECT_TRUE(program_->Running());
+  EXPECT_FALSE(FileExists(list));
+  Steer("editing\t0\n");
+  ASSERT_NO_FATAL_FAILURE(Convert(2, 5));
+  EXPECT_EQ(ReadFileBytes(list), kBillList);
+}
+
+// The server vanishes in the middle of the run: one error, the run ends,
+// and the window can still be closed.
+TEST_F(OleRoad, AServerThatVanishesMidRunEndsItWithOneErrorAndLetsTheWindowClose) {
+  TFakeExcel book = BillBook();
+  for (int r = 10; r <= 400; ++r) book.sheets[2].Set(r, 2, Variant("ФЕР01-01-001-01"));
+  const std::string list = dir_.File("list.txt");
+  HWND main = StartOnBook(PlaceServerBook(book), list);
+  ASSERT_NE(main, nullptr);
+  ASSERT_TRUE(program_->SelectComboItem(Control("cmbColShifr"), 2));
+  ASSERT_TRUE(program_->SelectComboItem(Control("cmbColV"), 5));
+  ASSERT_TRUE(program_->Click(Control("bbtnConvert")));
+  ExpectBox("Начать конвертацию ?", kCaption, IDYES);
+  // Gone some hundred calls into the run.
+  Steer("gone\t300\n");
+  ProgramBox box = program_->WaitBox(kBoxMs);
+  ASSERT_TRUE(box) << "no error box";
+  EXPECT_NE(box.text.find("связь с Excel потеряна"), std::string::npos) << box.text;
+  EXPECT_EQ(box.caption, kCaption);
+  program_->Answer(box, IDOK);
+  Sleep(500);
+  EXPECT_FALSE(program_->CurrentBox()) << "a second box";
+  program_->Close(main);
+  ExpectExitZero();
+  const std::string got = ReadFileBytes(list);
+  EXPECT_EQ(got.compare(0, strlen(kHeader), kHeader), 0) << "the lines before the loss are kept";
+  EXPECT_LT(got.size(), 400 * 20u);
 }
 
 }  // namespace

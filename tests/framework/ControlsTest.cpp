@@ -4,6 +4,9 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <ole2.h>
+
+#include <thread>
 
 #include "framework/Application.h"
 #include "framework/BitBtn.h"
@@ -19,6 +22,28 @@
 #include "framework/Unicode.h"
 #include "tests/support/FormTest.h"
 #include "tests/support/TestSupport.h"
+
+// The application sets OLE up for its thread (an OLE container needs it; on
+// Windows nothing else would) and takes it down after the last form. A thread
+// of its own, with no window, starts without OLE.
+TEST(TApplication, InitializeSetsUpOleForTheProgramsLifeAndRunTakesItDown) {
+  HRESULT before = E_FAIL, during = E_FAIL, after = E_FAIL, reported = E_FAIL;
+  std::thread([&] {
+    TApplication app;
+    before = app.OleInitResult();
+    app.Initialize();
+    reported = app.OleInitResult();
+    during = OleInitialize(nullptr);  // S_FALSE: already set up on this thread
+    if (SUCCEEDED(during)) OleUninitialize();
+    app.Run();  // no form: returns at once, after taking OLE down
+    after = OleInitialize(nullptr);
+    if (SUCCEEDED(after)) OleUninitialize();
+  }).join();
+  EXPECT_EQ(before, CO_E_NOTINITIALIZED);
+  EXPECT_EQ(reported, S_OK);
+  EXPECT_EQ(during, S_FALSE);
+  EXPECT_EQ(after, S_OK) << "OLE was not uninitialised";
+}
 
 TEST(TComponent, OwnerDeletesOwnedComponentsAndListsThemInOrder) {
   int destroyed = 0;

@@ -4,6 +4,39 @@
 
 #include "framework/ComPtr.h"
 
+namespace {
+
+const wchar_t kBookStream[] = L"Book";
+
+HRESULT WriteBook(IStorage* storage, const TFakeExcel& book) {
+  TComPtr<IStream> stream;
+  HRESULT hr = storage->CreateStream(kBookStream, STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0,
+                                     stream.Out());
+  if (FAILED(hr)) return hr;
+  const std::string text = book.Serialize();
+  ULONG written = 0;
+  hr = stream->Write(text.data(), static_cast<ULONG>(text.size()), &written);
+  return FAILED(hr) ? hr : written == text.size() ? S_OK : STG_E_WRITEFAULT;
+}
+
+HRESULT ReadBook(IStorage* storage, TFakeExcel& book) {
+  TComPtr<IStream> stream;
+  HRESULT hr = storage->OpenStream(kBookStream, nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, stream.Out());
+  if (FAILED(hr)) return hr;
+  std::string text;
+  char buffer[4096];
+  for (;;) {
+    ULONG got = 0;
+    hr = stream->Read(buffer, sizeof buffer, &got);
+    if (FAILED(hr)) return hr;
+    if (got == 0) break;
+    text.append(buffer, got);
+  }
+  return book.Parse(text) ? S_OK : STG_E_DOCFILECORRUPT;
+}
+
+}  // namespace
+
 bool FakeServerState::Logged(const std::string& entry) const {
   return std::find(log.begin(), log.end(), entry) != log.end();
 }
@@ -55,7 +88,7 @@ class TFakeServerObject : public IOleObject,
 
   // IOleObject
   HRESULT STDMETHODCALLTYPE SetClientSite(IOleClientSite* site) override {
-    state_.log.push_back(site ? "SetClientSite" : "SetClientSite(null)");
+    state_.Log(site ? "SetClientSite" : "SetClientSite(null)");
     site_ = TComPtr<IOleClientSite>(site);
     return S_OK;
   }
@@ -66,11 +99,11 @@ class TFakeServerObject : public IOleObject,
   }
   HRESULT STDMETHODCALLTYPE SetHostNames(LPCOLESTR, LPCOLESTR) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE Close(DWORD option) override {
-    state_.log.push_back("Close(" + std::to_string(option) + ")");
+    state_.Log("Close(" + std::to_string(option) + ")");
     if (FAILED(state_.closeResult)) return state_.closeResult;
     if (option == OLECLOSE_SAVEIFDIRTY && site_) {
       HRESULT hr = site_->SaveObject();
-      state_.log.push_back(SUCCEEDED(hr) ? "SaveObject ok" : "SaveObject failed");
+      state_.Log(SUCCEEDED(hr) ? "SaveObject ok" : "SaveObject failed");
     }
     CloseBySelf();
     return S_OK;
@@ -86,7 +119,7 @@ class TFakeServerObject : public IOleObject,
     return E_NOTIMPL;
   }
   HRESULT STDMETHODCALLTYPE DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND parent, LPCRECT) override {
-    state_.log.push_back("DoVerb(" + std::to_string(verb) + ")");
+    state_.Log("DoVerb(" + std::to_string(verb) + ")");
     state_.verbParent = parent;
     IOleClientSite* active = site ? site : site_.Get();
     if (!active) return E_UNEXPECTED;
@@ -115,7 +148,7 @@ class TFakeServerObject : public IOleObject,
   HRESULT STDMETHODCALLTYPE SetExtent(DWORD, SIZEL*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE GetExtent(DWORD, SIZEL*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE Advise(IAdviseSink* sink, DWORD* connection) override {
-    state_.log.push_back("Advise");
+    state_.Log("Advise");
     if (!advise_) {
       HRESULT hr = CreateOleAdviseHolder(advise_.Out());
       if (FAILED(hr)) return hr;
@@ -123,7 +156,7 @@ class TFakeServerObject : public IOleObject,
     return advise_->Advise(sink, connection);
   }
   HRESULT STDMETHODCALLTYPE Unadvise(DWORD connection) override {
-    state_.log.push_back("Unadvise");
+    state_.Log("Unadvise");
     return advise_ ? advise_->Unadvise(connection) : OLE_E_NOCONNECTION;
   }
   HRESULT STDMETHODCALLTYPE EnumAdvise(IEnumSTATDATA** e) override {
@@ -143,24 +176,23 @@ class TFakeServerObject : public IOleObject,
   }
   HRESULT STDMETHODCALLTYPE IsDirty() override { return S_FALSE; }
   HRESULT STDMETHODCALLTYPE InitNew(IStorage*) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE Load(IStorage*) override {
-    state_.log.push_back("Load(storage)");
+  HRESULT STDMETHODCALLTYPE Load(IStorage* storage) override {
     state_.embedded = this;
+    // A storage without a book keeps the book the state holds.
+    if (storage) ReadBook(storage, state_.excel);
+    state_.Log("Load(storage)");
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE Save(IStorage* storage, BOOL) override {
-    state_.log.push_back("Save(storage)");
-    TComPtr<IStream> stream;
-    HRESULT hr = storage->CreateStream(L"FakeBook", STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0,
-                                       stream.Out());
-    if (FAILED(hr)) return hr;
-    ULONG written = 0;
-    return stream->Write("book", 4, &written);
+    state_.Log("Save(storage)");
+    if (!storage) return E_POINTER;
+    return WriteBook(storage, state_.excel);
   }
   HRESULT STDMETHODCALLTYPE SaveCompleted(IStorage*) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE HandsOffStorage() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE Load(LPCOLESTR, DWORD) override {
-    state_.log.push_back("Load(file)");
+  HRESULT STDMETHODCALLTYPE Load(LPCOLESTR path, DWORD) override {
+    if (path) FakeOleServer::ReadFile(path, state_.excel);
+    state_.Log("Load(file)");
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE Save(LPCOLESTR, BOOL) override { return E_NOTIMPL; }
@@ -198,53 +230,55 @@ class TFakeServerObject : public IOleObject,
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE Run(LPBINDCTX) override {
-    state_.log.push_back("Run");
+    state_.Log("Run");
     running_ = true;
     return S_OK;
   }
   BOOL STDMETHODCALLTYPE IsRunning() override { return running_; }
   HRESULT STDMETHODCALLTYPE LockRunning(BOOL, BOOL) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE SetContainedObject(BOOL contained) override {
-    state_.log.push_back(contained ? "SetContainedObject(true)" : "SetContainedObject(false)");
+    state_.Log(contained ? "SetContainedObject(true)" : "SetContainedObject(false)");
     return S_OK;
   }
 
-  // IDispatch: the workbook's "Name".
+  // IDispatch: the book's workbook object answers; a closed object is a
+  // server that went away.
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+    if (!count) return E_POINTER;
     *count = 0;
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
-    if (count != 1 || lstrcmpiW(names[0], L"Name") != 0) {
-      for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
-      return DISP_E_UNKNOWNNAME;
-    }
-    ids[0] = 1;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
-                                   UINT*) override {
-    if (id != 1 || !(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID lcid,
+                                          DISPID* ids) override {
     if (!running_) return RPC_E_DISCONNECTED;
-    if (result) {
-      VariantInit(result);
-      V_VT(result) = VT_BSTR;
-      V_BSTR(result) = SysAllocString(L"FakeBook");
-    }
-    return S_OK;
+    return Book()->GetIDsOfNames(riid, names, count, lcid, ids);
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params,
+                                   VARIANT* result, EXCEPINFO* info, UINT* argError) override {
+    if (!running_) return RPC_E_DISCONNECTED;
+    return Book()->Invoke(id, riid, lcid, flags, params, result, info, argError);
   }
 
  private:
   virtual ~TFakeServerObject() {
     --state_.live;
     if (state_.embedded == this) state_.embedded = nullptr;
-    state_.log.push_back("~Server");
+    state_.Log("~Server");
+  }
+
+  IDispatch* Book() {
+    if (!book_) {
+      Variant book = state_.excel.Workbook();
+      book_ = TComPtr<IDispatch>(V_DISPATCH(&book.Get()));
+    }
+    return book_.Get();
   }
 
   FakeServerState& state_;
   long refs_ = 1;
   bool running_ = false;
+  TComPtr<IDispatch> book_;
   TComPtr<IOleClientSite> site_;
   TComPtr<IOleAdviseHolder> advise_;
 };
@@ -291,6 +325,8 @@ class TFakeFactory : public IClassFactory {
 
 }  // namespace
 
+IClassFactory* NewFakeServerFactory(FakeServerState& state) { return new TFakeFactory(state); }
+
 FakeOleServer::FakeOleServer(FakeServerState& state) : factory_(new TFakeFactory(state)) {
   registered_ = CoRegisterClassObject(kFakeServerClsid, factory_, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
                                       REGCLS_MULTIPLEUSE, &cookie_);
@@ -301,11 +337,19 @@ FakeOleServer::~FakeOleServer() {
   factory_->Release();
 }
 
-HRESULT FakeOleServer::WriteFile(const std::wstring& path) {
+HRESULT FakeOleServer::WriteFile(const std::wstring& path, const TFakeExcel* book) {
   TComPtr<IStorage> storage;
   HRESULT hr = StgCreateDocfile(path.c_str(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, storage.Out());
   if (FAILED(hr)) return hr;
   hr = WriteClassStg(storage.Get(), kFakeServerClsid);
   if (FAILED(hr)) return hr;
+  if (book && FAILED(hr = WriteBook(storage.Get(), *book))) return hr;
   return storage->Commit(STGC_DEFAULT);
+}
+
+bool FakeOleServer::ReadFile(const std::wstring& path, TFakeExcel& book) {
+  TComPtr<IStorage> storage;
+  if (FAILED(StgOpenStorage(path.c_str(), nullptr, STGM_READ | STGM_SHARE_DENY_WRITE, nullptr, 0, storage.Out())))
+    return false;
+  return SUCCEEDED(ReadBook(storage.Get(), book));
 }

@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <functional>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -19,10 +20,15 @@
 #include "tests/framework/FakeOleServer.h"
 #include "tests/support/FormTest.h"
 #include "tests/support/TestSupport.h"
-#include "tests/workbook/FakeExcel.h"
+#include "tests/support/FakeExcel.h"
 #include "workbook/Workbook.h"
 
 namespace {
+
+AnsiString Text(const Variant& v) {
+  BSTR b = V_BSTR(&v.ChangeType(VT_BSTR).Get());
+  return WideToAnsi(b, SysStringLen(b));
+}
 
 // A workbook with nothing but a reference count to watch.
 class TCountedBook : public IDispatch {
@@ -430,6 +436,25 @@ TEST_F(OleContainerTest, AMissingFileIsRefusedWithTheEnginesReason) {
   EXPECT_EQ(container->State(), osEmpty);
 }
 
+// Only "nothing serves this file" lets the built-in engine in; a call made
+// wrongly must surface, or a machine with Excel would silently lose it.
+TEST(OleNoServer, OnlyMissingServersLetTheBuiltinEngineIn) {
+  const struct {
+    HRESULT hr;
+    bool noServer;
+  } cases[] = {
+      {REGDB_E_CLASSNOTREG, true},         {MK_E_INVALIDEXTENSION, true},
+      {CO_E_APPNOTFOUND, true},            {CO_E_DLLNOTFOUND, true},
+      {STG_E_FILENOTFOUND, true},          {HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND), true},
+      {CO_E_NOTINITIALIZED, false},        {CO_E_ALREADYINITIALIZED, false},
+      {CO_E_ERRORINDLL, false},            {CO_E_OBJNOTCONNECTED, false},
+      {RPC_E_CHANGED_MODE, false},         {E_INVALIDARG, false},
+      {E_OUTOFMEMORY, false},              {STG_E_ACCESSDENIED, false},
+      {E_FAIL, false},                     {S_OK, false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(IsNoOleServer(c.hr), c.noServer) << std::hex << c.hr;
+}
+
 // The real OLE road, with a server registered in this process for the
 // class that the file's storage names, as Excel's is for an .xls.
 class OleServerTest : public OleContainerTest {
@@ -438,7 +463,12 @@ class OleServerTest : public OleContainerTest {
     OleContainerTest::SetUp();
     TOleContainer::SetForceBuiltin(false);
     ASSERT_TRUE(SUCCEEDED(registration.Registered()));
-    ASSERT_TRUE(SUCCEEDED(FakeOleServer::WriteFile(AnsiToWide(path))));
+    TFakeExcel book;
+    book.name = "Смета";
+    book.sheets = {{"Титул"}, {"Объекты"}};
+    book.active = 1;
+    book.sheets[1].Set(2, 3, Variant("ФЕР01-01-001-01"));
+    ASSERT_TRUE(SUCCEEDED(FakeOleServer::WriteFile(AnsiToWide(path), &book)));
   }
   void TearDown() override {
     OleContainerTest::TearDown();
@@ -471,10 +501,14 @@ TEST_F(OleServerTest, EmbedsRunsOpensClosesAndLetsTheServerGo) {
   container->Refresh();  // draws the object hatched: nothing may fail
 
   {
+    // The object automates the book the file carried, as Excel's does.
     Variant book = container->OleObject();
     ASSERT_EQ(book.Type(), VT_DISPATCH);
-    Variant name = book.OlePropertyGet("Name");
-    EXPECT_EQ(V_VT(&name.Get()), VT_BSTR);
+    EXPECT_EQ(Text(book.OlePropertyGet("Name")), "Смета");
+    Variant app = book.OlePropertyGet("Application");
+    Variant sheet = app.OlePropertyGet("ActiveWorkbook").OlePropertyGet("ActiveSheet");
+    EXPECT_EQ(Text(sheet.OlePropertyGet("Name")), "Объекты");
+    EXPECT_EQ(Text(sheet.OlePropertyGet("Cells", 2, 3).OlePropertyGet("Value")), "ФЕР01-01-001-01");
   }
 
   // Closed back to loaded: the server saves into the container's storage first.
@@ -522,6 +556,28 @@ TEST_F(OleServerTest, DeletingTheContainerLetsARunningServerGo) {
   container = nullptr;
   EXPECT_EQ(server.live, 0);
   EXPECT_TRUE(server.Logged("SetClientSite(null)"));
+}
+
+// Without OLE on the thread the platform answers CO_E_NOTINITIALIZED (the
+// program's state before the framework initialised OLE for it): that is a
+// fault, never taken for "no server".
+TEST_F(OleServerTest, WithoutOleOnTheThreadTheAnswerIsAFaultNotNoServer) {
+  TComPtr<ILockBytes> bytes;
+  ASSERT_EQ(CreateILockBytesOnHGlobal(nullptr, TRUE, bytes.Out()), S_OK);
+  TComPtr<IStorage> storage;
+  ASSERT_EQ(StgCreateDocfileOnILockBytes(bytes.Get(), STGM_READWRITE | STGM_SHARE_EXCLUSIVE | STGM_CREATE, 0,
+                                         storage.Out()),
+            S_OK);
+  const std::wstring file = AnsiToWide(path);
+  HRESULT hr = S_OK;
+  std::thread([&] {
+    TComPtr<IOleObject> object;
+    hr = OleCreateFromFile(CLSID_NULL, file.c_str(), IID_IOleObject, OLERENDER_NONE, nullptr, nullptr,
+                           storage.Get(), object.OutVoid());
+  }).join();
+  EXPECT_EQ(hr, CO_E_NOTINITIALIZED);
+  EXPECT_FALSE(IsNoOleServer(hr));
+  EXPECT_EQ(server.live, 0);
 }
 
 TEST_F(OleServerTest, ANewFileReplacesTheEmbeddedObject) {

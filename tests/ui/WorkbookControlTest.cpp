@@ -7,7 +7,7 @@
 #include "framework/IniFiles.h"
 #include "framework/Unicode.h"
 #include "tests/ui/MainFormFixture.h"
-#include "tests/workbook/FakeExcel.h"
+#include "tests/support/FakeExcel.h"
 #include "workbook/Workbook.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "tests/support/TestSupport.h"
-#include "tests/workbook/FakeExcel.h"
+#include "tests/support/FakeExcel.h"
 
 namespace {
 
