@@ -31,3 +31,17 @@ if ! locale -a 2>/dev/null | grep -qi '^ru_RU\.utf-\?8$'; then
   grep -q '^ru_RU.UTF-8 UTF-8' /etc/locale.gen || echo 'ru_RU.UTF-8 UTF-8' >> /etc/locale.gen
   locale-gen >/dev/null
 fi
+
+# The shipped program is 32-bit: the tests run it, and the 32-bit test
+# programs, through the shared run32 emulation (the kernel of these machines
+# may execute no 32-bit code). Its set-up is idempotent and quick once done.
+run32="${X2Z_RUN32_DIR:-$(cd "$(dirname "$0")/../.." && pwd)/shared/run32}"
+if [ -x "$run32/setup.sh" ]; then
+  if ! RUN32_SKIP_TEST=1 "$run32/setup.sh" >/tmp/x2z-run32-setup.log 2>&1; then
+    echo "run32 set-up failed; see /tmp/x2z-run32-setup.log" >&2
+    exit 1
+  fi
+else
+  echo "no run32 at $run32: the 32-bit program cannot be tested here" >&2
+  exit 1
+fi

@@ -152,6 +152,16 @@ class EndToEnd : public testing::Test {
 
 // ---- start-up ----
 
+// The suite runs once for each build of the program: it must be testing the
+// one it was asked to (X2Z_PROGRAM_BITS names the word size expected).
+TEST_F(EndToEnd, TheProgramUnderTestIsOfTheExpectedWordSize) {
+  const char* bits = std::getenv("X2Z_PROGRAM_BITS");
+  DWORD type = 99;
+  ASSERT_TRUE(GetBinaryTypeA(exe_.c_str(), &type)) << exe_;
+  const DWORD expected = bits && std::string(bits) == "32" ? SCS_32BIT_BINARY : SCS_64BIT_BINARY;
+  EXPECT_EQ(type, expected) << exe_;
+}
+
 struct BadCommandLine {
   const char* arguments;
   const char* why;

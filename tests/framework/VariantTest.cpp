@@ -12,6 +12,14 @@ namespace {
 // Records every call it gets; members: Get, Put, Method, Raise (EXCEPINFO
 // filled at once), Deferred (EXCEPINFO filled through pfnDeferredFillIn),
 // RaiseNoCode (scode 0), Fail (plain E_FAIL), Child (returns a new object).
+// A deferred fill-in has the platform's calling convention (stdcall on
+// 32-bit Windows), which no lambda converts to.
+HRESULT STDAPICALLTYPE FillLate(EXCEPINFO* e) {
+  e->bstrDescription = SysAllocString(L"filled late");
+  e->scode = E_ACCESSDENIED;
+  return S_OK;
+}
+
 class TRecordingDispatch : public IDispatch {
  public:
   struct Call {
@@ -81,11 +89,7 @@ class TRecordingDispatch : public IDispatch {
         return DISP_E_EXCEPTION;
       case 5:
         *info = EXCEPINFO();
-        info->pfnDeferredFillIn = [](EXCEPINFO* e) -> HRESULT {
-          e->bstrDescription = SysAllocString(L"filled late");
-          e->scode = E_ACCESSDENIED;
-          return S_OK;
-        };
+        info->pfnDeferredFillIn = FillLate;
         return DISP_E_EXCEPTION;
       case 6:
         info->wCode = 1000;
