@@ -474,13 +474,15 @@ class UnreadableSettingsFile : public EndToEnd, public testing::WithParamInterfa
 TEST_P(UnreadableSettingsFile, IsNamedOnceAndTheProgramWorksOnDefaults) {
   const UnreadableSettings& c = GetParam();
   ASSERT_TRUE(CreateDirectoryA(dir_.File("XLS2ZALBIRO").c_str(), nullptr));
-  HANDLE lock = INVALID_HANDLE_VALUE;
+  // Held until the test ends, however it ends.
+  std::unique_ptr<void, BOOL(WINAPI*)(HANDLE)> lock(nullptr, CloseHandle);
   if (c.folder) {
     ASSERT_TRUE(CreateDirectoryA(IniPath().c_str(), nullptr));
   } else {
     WriteFileBytes(IniPath(), "[Common]\r\nTemplateOptions0=Основной\r\n");
-    lock = CreateFileA(IniPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    HANDLE h = CreateFileA(IniPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    lock.reset(h);
   }
   const std::string list = dir_.File("list.txt");
   ProgramDriver& p = Start(PlaceBook("smeta.xlsx", "smeta.xlsx") + "?" + list + "?");
@@ -506,7 +508,6 @@ TEST_P(UnreadableSettingsFile, IsNamedOnceAndTheProgramWorksOnDefaults) {
   ASSERT_NO_FATAL_FAILURE(Convert(2, 5));
   const std::string got = ReadFileBytes(list);
   EXPECT_EQ(got, kBillList) << Escaped(got);
-  if (lock != INVALID_HANDLE_VALUE) CloseHandle(lock);
 }
 
 INSTANTIATE_TEST_SUITE_P(Settings, UnreadableSettingsFile,

@@ -2,6 +2,8 @@
 // reads and writes it, compared byte for byte (Windows-1251 text).
 #include <windows.h>
 
+#include <memory>
+
 #include "framework/IniFiles.h"
 #include "tests/support/ComboInput.h"
 #include "tests/ui/MainFormFixture.h"
@@ -272,14 +274,16 @@ TEST_F(MainFormTest, AnUnreadableSettingsFileIsNamedOnceAndDefaultsServe) {
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.what);
-    HANDLE lock = INVALID_HANDLE_VALUE;
+    // Held until the case ends, however it ends.
+    std::unique_ptr<void, BOOL(WINAPI*)(HANDLE)> lock(nullptr, CloseHandle);
     if (k.folder) {
       CreateDirectoryA(SettingsFolder().c_str(), nullptr);
       ASSERT_TRUE(CreateDirectoryA(IniPath().c_str(), nullptr));
     } else {
       WriteIni(WithStart("1"));
-      lock = CreateFileA(IniPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-      ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+      HANDLE h = CreateFileA(IniPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+      ASSERT_NE(h, INVALID_HANDLE_VALUE);
+      lock.reset(h);
     }
     MessageBoxRecorder boxes;
     Open();
@@ -309,7 +313,7 @@ TEST_F(MainFormTest, AnUnreadableSettingsFileIsNamedOnceAndDefaultsServe) {
 
     delete form;
     form = nullptr;
-    if (lock != INVALID_HANDLE_VALUE) CloseHandle(lock);
+    lock.reset();
     if (k.folder) RemoveDirectoryA(IniPath().c_str());
     else DeleteFileA(IniPath().c_str());
     Pump();
