@@ -58,7 +58,10 @@ bool RunConversion(IConversionHost& host, const TListFileOpener& open) {
   file = open(path);
   file->WriteBuffer(kListHeader);
 
-  const int lastRow = LastUsedRow(host.ActiveSheet());
+  // The whole list comes from the sheet active now: Excel's own window stays
+  // open to the user during the run, and another sheet may become active.
+  const Variant sheet = host.ActiveSheet();
+  const int lastRow = LastUsedRow(sheet);
   host.SetProgressRange(1, lastRow);
   host.SetProgressPosition(1);
   host.ShowProgress(true);
@@ -70,8 +73,8 @@ bool RunConversion(IConversionHost& host, const TListFileOpener& open) {
     host.ProcessMessages();
     if (writeFailed || host.CancelRequested()) break;
 
-    auto read = [&host, row](int column, AnsiString& text) {
-      return ReadCellText(host.ActiveSheet(), row, column, text, host.Caption());
+    auto read = [&host, &sheet, row](int column, AnsiString& text) {
+      return ReadCellText(sheet, row, column, text, host.Caption());
     };
     if (IsColumnNumberRow(read)) continue;
     AnsiString code;

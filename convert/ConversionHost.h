@@ -32,6 +32,6 @@ class IConversionHost {
   // Caption of every message box of the run (the main window's caption).
   virtual AnsiString Caption() const = 0;
   virtual AnsiString ListFilePath() const = 0;
-  // The worksheet read now (it may change while messages are pumped).
+  // The worksheet active now; a run asks for it once, at its start.
   virtual Variant ActiveSheet() const = 0;
 };

@@ -200,10 +200,26 @@ void TComboBox::CommandNotify(WORD code) {
     case CBN_EDITCHANGE:
       if (OnChange) OnChange(this);
       break;
+    case CBN_SELENDOK:
+      picked_ = true;
+      break;
+    case CBN_SELENDCANCEL:
+      picked_ = false;
+      break;
     case CBN_CLOSEUP:
+      // An entry picked in the list wins over text typed while it was open.
+      // The edit field takes the entry only with CBN_SELCHANGE, which Wine
+      // sends after this notification (Windows in either order); put it
+      // there now so OnCloseUp reads the pick.
+      if (picked_ && style_ == csDropDown) {
+        const int i = ItemIndex();
+        if (i >= 0) SetCaption(items_->Strings(i));
+      }
+      picked_ = false;
       if (OnCloseUp) OnCloseUp(this);
       break;
     case CBN_DROPDOWN:
+      picked_ = false;
       if (OnDropDown) OnDropDown(this);
       break;
     case CBN_KILLFOCUS:

@@ -56,6 +56,8 @@ class TComboBox : public TWinControl {
   static LRESULT CALLBACK EditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR ref);
 
   TComboBoxStyle style_ = csDropDown;
+  // An entry was picked in the open list (CBN_SELENDOK since it dropped down).
+  bool picked_ = false;
   int dropDownCount_ = 8;
   std::unique_ptr<TStrings> items_;
 };

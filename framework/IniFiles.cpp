@@ -79,10 +79,8 @@ bool IniStrToInt(const AnsiString& text, int& value) {
 }
 
 TIniFile::TIniFile(const AnsiString& fileName) : fileName_(fileName) {
+  // With an empty name the profile functions would use another file.
   if (fileName_.empty()) throw Exception("Не задано имя файла настроек");
-  DWORD attr = GetFileAttributesA(fileName_.c_str());
-  if (attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY))
-    throw Exception("Вместо файла настроек найдена папка: " + fileName_);
 }
 
 TIniFile::~TIniFile() {
@@ -91,19 +89,25 @@ TIniFile::~TIniFile() {
   WritePrivateProfileStringA(nullptr, nullptr, nullptr, fileName_.c_str());
 }
 
-void TIniFile::CheckReadable() const {
-  // An existing file that cannot be opened would read as empty; say so instead.
+AnsiString TIniFile::ReadProblem() const {
   DWORD attr = GetFileAttributesA(fileName_.c_str());
-  if (attr == INVALID_FILE_ATTRIBUTES) return;
-  if (attr & FILE_ATTRIBUTE_DIRECTORY) throw Exception("Вместо файла настроек найдена папка: " + fileName_);
+  if (attr == INVALID_FILE_ATTRIBUTES) return AnsiString();
+  if (attr & FILE_ATTRIBUTE_DIRECTORY) return "на его месте находится папка";
   HANDLE h = CreateFileA(fileName_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) throw Exception("Не удалось прочитать файл настроек: " + fileName_);
+  if (h == INVALID_HANDLE_VALUE) return "он недоступен для чтения";
   CloseHandle(h);
+  return AnsiString();
+}
+
+bool TIniFile::Readable() const {
+  // Not left to the profile functions: what they make of a folder or a
+  // locked file is the platform's affair, the defaults are ours.
+  return ReadProblem().empty();
 }
 
 AnsiString TIniFile::ReadString(const AnsiString& section, const AnsiString& key, const AnsiString& def) const {
-  CheckReadable();
+  if (!Readable()) return def;
   return ReadProfile(section.c_str(), key.c_str(), def.c_str(), fileName_);
 }
 
@@ -144,7 +148,7 @@ void TIniFile::WriteBool(const AnsiString& section, const AnsiString& key, bool 
 }
 
 std::vector<AnsiString> TIniFile::ReadSections() const {
-  CheckReadable();
+  if (!Readable()) return {};
   std::vector<char> buf(4096);
   for (;;) {
     DWORD n = GetPrivateProfileSectionNamesA(buf.data(), static_cast<DWORD>(buf.size()), fileName_.c_str());
@@ -154,7 +158,7 @@ std::vector<AnsiString> TIniFile::ReadSections() const {
 }
 
 std::vector<AnsiString> TIniFile::ReadSection(const AnsiString& section) const {
-  CheckReadable();
+  if (!Readable()) return {};
   return SplitDoubleNul(ReadProfile(section.c_str(), nullptr, "", fileName_));
 }
 

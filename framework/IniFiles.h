@@ -1,7 +1,9 @@
 #pragma once
 // TIniFile: standard Windows INI behaviour through the Win32 profile functions.
 // The file need not exist; reads of a missing file, section or key give the
-// default passed. A write the platform refuses raises Exception.
+// default passed, and so do reads of a file that cannot be read (a folder in
+// its place, a file locked by another program), as in the desktop framework.
+// A write the platform refuses raises Exception.
 #include <vector>
 
 #include "framework/AnsiString.h"
@@ -9,14 +11,17 @@
 
 class TIniFile {
  public:
-  // Raises Exception when the name cannot denote an INI file (empty, or an
-  // existing folder): the profile functions would silently use another file.
+  // Raises Exception on an empty name: the profile functions would silently
+  // use another file.
   explicit TIniFile(const AnsiString& fileName);
   ~TIniFile();
   TIniFile(const TIniFile&) = delete;
   TIniFile& operator=(const TIniFile&) = delete;
 
   const AnsiString& FileName() const { return fileName_; }
+  // Why an existing file cannot be read, in Russian ("на его месте находится
+  // папка"); empty when it can be read or does not exist.
+  AnsiString ReadProblem() const;
 
   AnsiString ReadString(const AnsiString& section, const AnsiString& key, const AnsiString& def) const;
   // The stored text converted, or the default when missing or not convertible.
@@ -38,7 +43,7 @@ class TIniFile {
   std::vector<AnsiString> ReadSections() const;
 
  private:
-  void CheckReadable() const;
+  bool Readable() const;
   void Write(const char* section, const char* key, const char* value);
 
   AnsiString fileName_;

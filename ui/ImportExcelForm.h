@@ -130,6 +130,8 @@ class TImportExcelForm : public TForm {
   void SetOleFormStayOnTop();
   // The opening sequence of the first activation.
   void OpenWorkbookAtStart();
+  // Names the settings file once when it exists but cannot be read.
+  void ReportUnreadableSettings();
   // The convert command after its questions; false when the run did not complete.
   bool ConvertConfirmed();
   // Warns and returns false when the code or the quantity column is "[Нет]".

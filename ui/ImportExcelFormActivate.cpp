@@ -1,10 +1,15 @@
 // First activation, resize and the column lists' change.
+#include "framework/Application.h"
+#include "framework/IniFiles.h"
 #include "ui/ImportExcelForm.h"
 #include "ui/HourGlass.h"
 #include "ui/OleContainerForm.h"
 
 void TImportExcelForm::FormActivate(TComponent*) {
   if (!FirstActivate) return;
+  // Cleared first: any box shown from here on activates the window again,
+  // and a raise must not start the loading over (and raise again).
+  FirstActivate = false;
   {
     THourGlass wait;
     pg->SetActivePageIndex(0);
@@ -13,12 +18,22 @@ void TImportExcelForm::FormActivate(TComponent*) {
     cmbColV->Items().SetText(columns);
     FillTemplateOptions();
     FormResize(this);
-    FirstActivate = false;
     LoadTemplateOptions();
     UpdateExcelControls();
   }
+  ReportUnreadableSettings();
   // The hourglass covers the settings, not the opening of the workbook.
   OpenWorkbookAtStart();
+}
+
+void TImportExcelForm::ReportUnreadableSettings() {
+  // Every read of such a file gives its default; the user learns once why
+  // the saved settings are missing.
+  const AnsiString problem = TIniFile(IniFileName).ReadProblem();
+  if (problem.empty()) return;
+  Application->MessageBox("Не удалось прочитать файл настроек " + IniFileName + ": " + problem +
+                              ".\nПрограмма продолжит работу с настройками по умолчанию.",
+                          Caption(), 0x42030);  // OK, exclamation, task-modal, topmost
 }
 
 void TImportExcelForm::FormResize(TComponent*) {

@@ -91,19 +91,24 @@ bool TImportExcelForm::ConvertConfirmed() {
 }
 
 void TImportExcelForm::bbtnConvertClick(TComponent*) {
-  RaiseOleForm();
   // The button stays enabled during a run; a click then reaches here from
-  // the run's own message pumping.
+  // the run's own message pumping, and does nothing at all.
   if (converting_) return;
+  RaiseOleForm();
   if (!QuerySaveExcel()) return;
   if (!ColumnsChosen()) return;
   if (Application->MessageBox("Начать конвертацию ?", Caption(), kQuestionFlags) != IDYES) return;
 
+  // The sheet cannot be changed during the run either: the list comes from
+  // the sheet the run starts on.
   gboxColOptions->SetEnabled(false);
+  const bool pagesEnabled = cmbExcelPage->Enabled();
+  cmbExcelPage->SetEnabled(false);
   if (OleContainerForm) OleContainerForm->SetEnabled(false);
   Screen->SetCursor(crHourGlass);
-  auto restore = [this] {
+  auto restore = [this, pagesEnabled] {
     gboxColOptions->SetEnabled(true);
+    cmbExcelPage->SetEnabled(pagesEnabled);
     if (OleContainerForm) OleContainerForm->SetEnabled(true);
     SetOleFormStayOnTop();
     RaiseOleForm();

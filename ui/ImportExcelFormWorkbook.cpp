@@ -51,6 +51,9 @@ bool TImportExcelForm::FillExcelPages(TComboBox* Combo) {
 }
 
 void TImportExcelForm::cmbExcelPageChange(TComponent*) {
+  // The selector is disabled during a run; the sheet-follow timer puts its
+  // index back should a change still arrive.
+  if (converting_) return;
   IOleContainerOps* ole = WorkbookContainer();
   if (ole && SwitchSheet(*ole, ExcelApp, cmbExcelPage->ItemIndex())) RaiseOleForm();
 }

@@ -277,16 +277,22 @@ TEST_F(ConversionTest, AGoneServerEndsTheRunWithOneError) {
   EXPECT_TRUE(DeleteFileA(host_.listFilePath.c_str()));
 }
 
-TEST_F(ConversionTest, SheetChangedDuringTheRunIsReadFromThenOn) {
+TEST_F(ConversionTest, ASheetActivatedDuringTheRunIsNotRead) {
+  // Excel's own window stays open to the user during a run: another sheet
+  // may become the active one between two rows.
   fake_.SetText(1, 3, L"first");
   fake_.SetText(2, 3, L"first");
-  fake_.sheets[1].Set(2, 3, Variant(L"second"));
-  host_.OnProcessMessages = [this](TStubHost& h) {
-    if (h.progressPosition == 2) h.sheet = fake_.SheetObject(1);
+  fake_.SetText(3, 3, L"first");
+  TFakeExcel other;
+  for (int r = 1; r <= 5; ++r) other.SetText(r, 3, L"second");
+  host_.OnProcessMessages = [&other](TStubHost& h) {
+    if (h.progressPosition == 2) h.sheet = other.SheetObject();
   };
   EXPECT_TRUE(RunConversion(host_));
-  ExpectListFile("first\t\t\r\nsecond\t\t\r\n");
+  ExpectListFile("first\t\t\r\nfirst\t\t\r\nfirst\t\t\r\n");
+  EXPECT_EQ(other.Invokes(), 0) << "the other sheet was read";
   host_.sheet = fake_.SheetObject();
+  EXPECT_EQ(other.LiveReferences(), 0);
 }
 
 }  // namespace

@@ -731,3 +731,63 @@ TEST_F(EndToEnd, DISABLED_Screenshots) {
   program_->Answer(box, IDOK);
   ExpectExitZero();
 }
+
+// ---- a settings file that cannot be read ----
+
+namespace {
+
+struct UnreadableSettings {
+  const char* what;
+  bool folder;  // a folder in the file's place; otherwise a file this process holds locked
+  const char* problem;
+};
+
+class UnreadableSettingsFile : public EndToEnd, public testing::WithParamInterface<UnreadableSettings> {};
+
+// The program names the file once, goes on with the defaults, opens the
+// workbook and converts; saving a variant is refused by the file and says so.
+TEST_P(UnreadableSettingsFile, IsNamedOnceAndTheProgramWorksOnDefaults) {
+  const UnreadableSettings& c = GetParam();
+  ASSERT_TRUE(CreateDirectoryA(dir_.File("XLS2ZALBIRO").c_str(), nullptr));
+  // Held until the test ends, however it ends.
+  std::unique_ptr<void, BOOL(WINAPI*)(HANDLE)> lock(nullptr, CloseHandle);
+  if (c.folder) {
+    ASSERT_TRUE(CreateDirectoryA(IniPath().c_str(), nullptr));
+  } else {
+    WriteFileBytes(IniPath(), "[Common]\r\nTemplateOptions0=Основной\r\n");
+    HANDLE h = CreateFileA(IniPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    lock.reset(h);
+  }
+  const std::string list = dir_.File("list.txt");
+  ProgramDriver& p = Start(PlaceBook("smeta.xlsx", "smeta.xlsx") + "?" + list + "?");
+  ASSERT_NE(p.WaitWindow(kCaption, kStartMs), nullptr);
+  ExpectBox("Не удалось прочитать файл настроек " + IniPath() + ": " + c.problem +
+                ".\nПрограмма продолжит работу с настройками по умолчанию.",
+            kCaption, IDOK);
+  HWND pages = p.WaitControl("cmbExcelPage", kBoxMs);
+  EXPECT_TRUE(ProgramDriver::WaitFor([&] { return ComboIndex(pages) >= 0 || !p.Running(); }, kBoxMs))
+      << "the workbook was opened";
+  Sleep(500);
+  if (ProgramBox box = p.CurrentBox()) {
+    ADD_FAILURE() << "another box: " << box.text;
+    p.Answer(box, IDOK);
+  }
+  EXPECT_EQ(WindowText(Control("cmbTemplateOptions")), "По умолчанию");
+
+  ASSERT_TRUE(p.Click(Control("bbtnSaveTemplateOptions")));
+  ExpectBox("Ошибка записи в файл настроек: " + IniPath(), kCaption, IDOK);
+  Sleep(300);
+  EXPECT_FALSE(p.CurrentBox()) << "the refused save is reported once";
+
+  ASSERT_NO_FATAL_FAILURE(Convert(2, 5));
+  const std::string got = ReadFileBytes(list);
+  EXPECT_EQ(got, kBillList) << Escaped(got);
+}
+
+INSTANTIATE_TEST_SUITE_P(Settings, UnreadableSettingsFile,
+                         testing::Values(UnreadableSettings{"folder", true, "на его месте находится папка"},
+                                         UnreadableSettings{"locked", false, "он недоступен для чтения"}),
+                         [](const testing::TestParamInfo<UnreadableSettings>& i) { return std::string(i.param.what); });
+
+}  // namespace

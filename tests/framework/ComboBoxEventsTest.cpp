@@ -6,6 +6,7 @@
 
 #include "framework/Button.h"
 #include "framework/ComboBox.h"
+#include "tests/support/ComboInput.h"
 #include "tests/support/FormTest.h"
 
 namespace {
@@ -64,4 +65,40 @@ TEST_F(FormTest, ComboBoxFindsAnItemApartFromLetterCase) {
       {"По умолчанию", 0}, {"по УМОЛЧАНИЮ", 0}, {"смета тер", 1}, {"ABC", 2}, {"Смета", -1}, {"abcd", -1}, {"", -1},
   };
   for (const auto& k : cases) EXPECT_EQ(c->IndexOfCaseless(k.first), k.second) << k.first;
+}
+
+// What OnCloseUp reads when the list closes after typing into the open list:
+// the entry clicked, or, closed without a pick, the typed text.
+TEST_F(FormTest, ComboBoxCloseUpReadsTheEntryPickedOverTypedText) {
+  auto* c = new TComboBox(form);
+  c->SetParent(form);
+  c->Items().SetText("Основной\nВторой\nТретий");
+  std::vector<std::string> seen;
+  c->OnCloseUp = [&](TComponent*) { seen.push_back(c->Text() + "@" + std::to_string(c->ItemIndex())); };
+  struct Case {
+    const char* what;
+    int click;  // -1: the list is closed by CB_SHOWDROPDOWN instead
+    std::string closeUp;
+  };
+  const Case cases[] = {
+      {"a click on the second entry", 1, "Второй@1"},
+      {"a click on the entry already selected", 1, "Второй@1"},
+      {"a click on the first entry", 0, "Основной@0"},
+      {"closed without a pick", -1, "Нов@-1"},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    seen.clear();
+    SetFocus(ComboParts(c).hwndItem);
+    c->SetDroppedDown(true);
+    Pump();
+    SendMessageW(ComboParts(c).hwndItem, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
+    PostTyping(c, L"\u041d\u043e\u0432");  // "Нов"
+    ASSERT_TRUE(c->DroppedDown());
+    if (k.click >= 0) PostListClick(c, k.click);
+    else c->SetDroppedDown(false);
+    Pump();
+    EXPECT_FALSE(c->DroppedDown());
+    EXPECT_EQ(seen, std::vector<std::string>{k.closeUp});
+  }
 }

@@ -2,18 +2,29 @@
 
 #include <windows.h>
 
+#include <memory>
+
 #include "framework/IniFiles.h"
 #include "tests/support/TestSupport.h"
 
-TEST(TIniFile, MissingFileReadsDefaultsAndIsNotCreated) {
-  TempDir dir;
-  TIniFile ini(dir.File("none.ini"));
+namespace {
+// Every read of section S, key K gives the default passed.
+void ExpectDefaults(const TIniFile& ini) {
   EXPECT_EQ(ini.ReadString("S", "K", "def"), "def");
   EXPECT_EQ(ini.ReadInteger("S", "K", 7), 7);
   EXPECT_EQ(ini.ReadFloat("S", "K", 2.5), 2.5);
   EXPECT_TRUE(ini.ReadBool("S", "K", true));
   EXPECT_FALSE(ini.SectionExists("S"));
   EXPECT_FALSE(ini.ValueExists("S", "K"));
+  EXPECT_TRUE(ini.ReadSection("S").empty());
+  EXPECT_TRUE(ini.ReadSections().empty());
+}
+}  // namespace
+
+TEST(TIniFile, MissingFileReadsDefaultsAndIsNotCreated) {
+  TempDir dir;
+  TIniFile ini(dir.File("none.ini"));
+  ExpectDefaults(ini);
   ini.DeleteKey("S", "K");
   EXPECT_FALSE(FileExists(dir.File("none.ini")));
 }
@@ -73,12 +84,46 @@ TEST(TIniFile, LongValuesAreReadWhole) {
   EXPECT_EQ(ini.ReadString("S", "k", ""), big);
 }
 
-TEST(TIniFile, RefusedWriteRaisesAndFolderNameIsRefused) {
+TEST(TIniFile, RefusedWriteRaisesAndAnEmptyNameIsRefused) {
   TempDir dir;
   TIniFile ini(dir.File("missing-folder\\a.ini"));
   EXPECT_THROW(ini.WriteString("S", "K", "v"), Exception);
-  EXPECT_THROW(TIniFile(dir.Path().substr(0, dir.Path().size() - 1)), Exception);
+  EXPECT_EQ(ini.ReadProblem(), "") << "a missing file is no problem";
   EXPECT_THROW(TIniFile(""), Exception);
+}
+
+// As the desktop framework's INI class: a file that cannot be read answers
+// every read with the default; writes still raise.
+TEST(TIniFile, UnreadableFileReadsDefaultsAndRefusesWrites) {
+  TempDir dir;
+  const std::string folder = dir.File("folder.ini");
+  ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+  const std::string locked = dir.File("locked.ini");
+  WriteFileBytes(locked, "[S]\r\nK=stored\r\n");
+  HANDLE lock = CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+  struct Case {
+    const char* what;
+    std::string path;
+    const char* problem;
+  };
+  const Case cases[] = {
+      {"a folder", folder, "на его месте находится папка"},
+      {"a file locked by another", locked, "он недоступен для чтения"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::unique_ptr<TIniFile> made;
+    ASSERT_NO_THROW(made = std::make_unique<TIniFile>(c.path));
+    EXPECT_EQ(made->ReadProblem(), c.problem);
+    ExpectDefaults(*made);
+    EXPECT_THROW(made->WriteString("S", "K", "v"), Exception);
+    EXPECT_THROW(made->DeleteKey("S", "K"), Exception);
+  }
+  CloseHandle(lock);
+  TIniFile ini(locked);
+  EXPECT_EQ(ini.ReadProblem(), "");
+  EXPECT_EQ(ini.ReadString("S", "K", ""), "stored") << "the write refused changed nothing";
 }
 
 TEST(TIniFile, FileHoldsWindows1251BytesReadBackUnchanged) {

@@ -299,15 +299,21 @@ TEST_F(MainFormTest, HeaderTextsAreDrawnCentredInWhite) {
     SCOPED_TRACE(col);
     TRect r = g->CellRect(col, 0);
     int minX = r.Right, maxX = r.Left - 1, minY = r.Bottom, maxY = r.Top - 1;
+    int white = 0;
     for (int y = r.Top; y < r.Bottom; ++y)
-      for (int x = r.Left; x < r.Right; ++x)
-        if (GetPixel(dc, x, y) == RGB(255, 255, 255)) {
+      for (int x = r.Left; x < r.Right; ++x) {
+        const COLORREF p = GetPixel(dc, x, y);
+        white += p == RGB(255, 255, 255);
+        // Ink: white, or white blended into the teal by font smoothing
+        // (teal has no red at all).
+        if (GetRValue(p) >= 96) {
           minX = std::min(minX, x);
           maxX = std::max(maxX, x);
           minY = std::min(minY, y);
           maxY = std::max(maxY, y);
         }
-    ASSERT_LE(minX, maxX) << "white header text drawn";
+      }
+    ASSERT_GT(white, 0) << "white header text drawn";
     const AnsiString text = g->Cells(col, 0);
     const int width = g->Canvas()->TextWidth(text);
     const int expectedLeft = r.Left + r.Width() / 2 - width / 2;

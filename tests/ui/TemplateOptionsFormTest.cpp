@@ -2,7 +2,10 @@
 // reads and writes it, compared byte for byte (Windows-1251 text).
 #include <windows.h>
 
+#include <memory>
+
 #include "framework/IniFiles.h"
+#include "tests/support/ComboInput.h"
 #include "tests/ui/MainFormFixture.h"
 
 namespace {
@@ -226,4 +229,93 @@ TEST_F(MainFormTest, ClosingTheListLoadsTheChosenVariantOrReloadsTheCurrent) {
   EXPECT_EQ(form->cmbColV->ItemIndex(), 5);
   EXPECT_EQ(Screen->Cursor(), crDefault);
   EXPECT_EQ(VariantNames().size(), 2u);
+}
+
+TEST_F(MainFormTest, AnEntryClickedInTheOpenListWinsOverTextTypedThere) {
+  WriteIni(WithStart("0"));
+  Open();
+  TComboBox* c = form->cmbTemplateOptions;
+  Type(c, L"");
+  c->SetDroppedDown(true);
+  Pump();
+  PostTyping(c, L"\u041d\u043e\u0432\u044b\u0439");  // "Новый"
+  ASSERT_TRUE(c->DroppedDown()) << "typing closed the list";
+  ASSERT_EQ(c->Text(), "Новый");
+  PostListClick(c, 1);
+  EXPECT_FALSE(c->DroppedDown());
+  EXPECT_EQ(VariantNames(), (std::vector<std::string>{"Основной", "Второй"}));
+  EXPECT_EQ(c->ItemIndex(), 1);
+  EXPECT_EQ(c->Text(), "Второй");
+  EXPECT_EQ(GridRows(), std::vector<std::string>{"EF|GH"});
+  EXPECT_EQ(form->cmbColV->ItemIndex(), 5);
+
+  // Closed without a pick, the list leaves the typed name to be taken.
+  c->SetDroppedDown(true);
+  Pump();
+  PostTyping(c, L"\u0422\u0440\u0435\u0442\u0438\u0439");  // "Третий"
+  c->SetDroppedDown(false);
+  Pump();
+  EXPECT_EQ(VariantNames(), (std::vector<std::string>{"Основной", "Второй", "Третий"}));
+  EXPECT_EQ(c->ItemIndex(), 2);
+  EXPECT_EQ(GridRows(), std::vector<std::string>{"|"}) << "the new variant has no table yet";
+}
+
+// A settings file that cannot be read: a folder in its place, or a file
+// another program holds locked.
+TEST_F(MainFormTest, AnUnreadableSettingsFileIsNamedOnceAndDefaultsServe) {
+  struct Case {
+    const char* what;
+    bool folder;
+    const char* problem;
+  };
+  const Case cases[] = {
+      {"a folder in its place", true, "на его месте находится папка"},
+      {"locked by another program", false, "он недоступен для чтения"},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    // Held until the case ends, however it ends.
+    std::unique_ptr<void, BOOL(WINAPI*)(HANDLE)> lock(nullptr, CloseHandle);
+    if (k.folder) {
+      CreateDirectoryA(SettingsFolder().c_str(), nullptr);
+      ASSERT_TRUE(CreateDirectoryA(IniPath().c_str(), nullptr));
+    } else {
+      WriteIni(WithStart("1"));
+      HANDLE h = CreateFileA(IniPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+      ASSERT_NE(h, INVALID_HANDLE_VALUE);
+      lock.reset(h);
+    }
+    MessageBoxRecorder boxes;
+    Open();
+    ASSERT_EQ(boxes.Boxes().size(), 1u) << (boxes.Boxes().empty() ? "" : boxes.Boxes().back().text);
+    EXPECT_EQ(boxes.Boxes()[0].text, "Не удалось прочитать файл настроек " + IniPath() + ": " + k.problem +
+                                         ".\nПрограмма продолжит работу с настройками по умолчанию.");
+    EXPECT_EQ(boxes.Boxes()[0].caption, form->Caption());
+    EXPECT_EQ(boxes.Boxes()[0].flags, 0x42030u);
+    EXPECT_FALSE(form->FirstActivate);
+    EXPECT_EQ(VariantNames(), std::vector<std::string>{"По умолчанию"});
+    EXPECT_EQ(form->cmbTemplateOptions->ItemIndex(), 0);
+    EXPECT_EQ(form->cmbColShifr->ItemIndex(), 0);
+    EXPECT_EQ(GridRows(), std::vector<std::string>{"|"});
+    EXPECT_TRUE(form->bbtnConvert->Enabled()) << "the workbook was opened";
+    // Later activations say nothing more.
+    SendMessageW(form->Handle(), WM_ACTIVATE, WA_ACTIVE, 0);
+    Pump();
+    EXPECT_EQ(boxes.Boxes().size(), 1u);
+
+    // Saving is refused by the file and says so, once.
+    boxes.ClearBoxes();
+    SendMessageW(form->bbtnSaveTemplateOptions->Handle(), BM_CLICK, 0, 0);
+    Pump();
+    ASSERT_EQ(boxes.Boxes().size(), 1u);
+    EXPECT_EQ(boxes.Boxes()[0].text, "Ошибка записи в файл настроек: " + IniPath());
+    EXPECT_EQ(boxes.Boxes()[0].flags, static_cast<unsigned>(MB_OK | MB_ICONERROR | MB_TASKMODAL));
+
+    delete form;
+    form = nullptr;
+    lock.reset();
+    if (k.folder) RemoveDirectoryA(IniPath().c_str());
+    else DeleteFileA(IniPath().c_str());
+    Pump();
+  }
 }

@@ -228,16 +228,53 @@ TEST_F(WorkbookFormTest, CancelDuringARunStopsItAndLeavesTheWindowOpen) {
   EXPECT_EQ(Escaped(ListBytes()), Escaped(kListBytes));
 }
 
-TEST_F(WorkbookFormTest, ASecondStartDuringARunIsIgnored) {
+TEST_F(WorkbookFormTest, ASecondStartDuringARunDoesNothingAtAll) {
   WriteListBook();
   Open();
   ChooseColumns(2, 3);
+  // During the run the main window is brought to the front, the convert
+  // button is clicked again, and what is in front is looked at.
+  HWND front = nullptr;
+  bool mainInFront = false;
+  form->bbtnAddPrefixCodeReplace->OnClick = [&](TComponent*) {
+    SetForegroundWindow(form->Handle());
+    mainInFront = GetForegroundWindow() == form->Handle();
+  };
+  form->bbtnDelPrefixCodeReplace->OnClick = [&](TComponent*) { front = GetForegroundWindow(); };
   MessageBoxRecorder boxes;
   boxes.Answer(IDYES);
+  PostClick(form->bbtnAddPrefixCodeReplace);
   PostClick(form->bbtnConvert);
+  PostClick(form->bbtnDelPrefixCodeReplace);
   form->bbtnConvert->Click();
   EXPECT_EQ(Texts(boxes), (std::vector<std::string>{"Начать конвертацию ?", "Конвертация успешно завершена!"}));
   EXPECT_EQ(Escaped(ListBytes()), Escaped(kListBytes));
+  ASSERT_TRUE(mainInFront) << "the main window could not be brought to the front: the test proves nothing";
+  EXPECT_EQ(front, form->Handle()) << "the second click raised the workbook window";
+}
+
+TEST_F(WorkbookFormTest, ASheetPickedInTheSelectorDuringARunIsNotRead) {
+  WriteBook({{"Первый", {{1, 2, "S1"}, {2, 2, "S1"}, {3, 2, "S1"}}},
+             {"Второй", {{1, 2, "S2"}, {2, 2, "S2"}, {3, 2, "S2"}}}});
+  Open();
+  form->tmrExcelPageTimer(form->tmrExcelPage);
+  ASSERT_EQ(form->cmbExcelPage->ItemIndex(), 0);
+  ChooseColumns(2, 3);
+  bool selectorEnabled = true;
+  form->bbtnAddPrefixCodeReplace->OnClick = [&](TComponent*) {
+    selectorEnabled = IsWindowEnabled(form->cmbExcelPage->Handle()) != FALSE;
+  };
+  // Handled at the first row's pumping: the selector is looked at, then the
+  // second sheet is picked in it by keyboard.
+  PostClick(form->bbtnAddPrefixCodeReplace);
+  PostMessageW(form->cmbExcelPage->Handle(), WM_KEYDOWN, VK_DOWN, 1);
+  MessageBoxRecorder boxes;
+  boxes.Answer(IDYES);
+  form->bbtnConvert->Click();
+  ASSERT_EQ(boxes.Boxes().size(), 2u);
+  EXPECT_FALSE(selectorEnabled) << "the sheet selector is open to the user during a run";
+  EXPECT_EQ(Escaped(ListBytes()), Escaped(kHeader + "S1\t\t\r\nS1\t\t\r\nS1\t\t\r\n"));
+  EXPECT_TRUE(form->cmbExcelPage->Enabled()) << "the selector is given back after the run";
 }
 
 TEST_F(WorkbookFormTest, ARunReadsTheSheetItStartedOnWhileTheSelectorFollowsExcel) {
