@@ -49,8 +49,10 @@ class TComboBoxStrings : public TStrings {
 };
 }  // namespace
 
-TComboBox::TComboBox(TComponent* owner) : TWinControl(owner), items_(new TComboBoxStrings(this)) {
+TComboBox::TComboBox(TComponent* owner, TComboBoxStyle style)
+    : TWinControl(owner), items_(new TComboBoxStrings(this)) {
   color_ = clWindow;
+  style_ = style;
   CreateHandle(L"COMBOBOX", StyleBits(), 0);
   HookEdit();
   SetBoundsRaw(0, 0, 145, 21);

@@ -39,11 +39,12 @@ TLabel* MakeLabel(TComponent* owner, TWinControl* parent, const char* name, int 
 
 TComboBox* MakeCombo(TComponent* owner, TWinControl* parent, const char* name, int left, int top, int width,
                      TComboBoxStyle style, bool bold) {
-  TComboBox* c = Make<TComboBox>(owner, parent, name);
+  TComboBox* c = new TComboBox(owner, style);
+  c->SetName(name);
+  c->SetParent(parent);
   // Their group box's title is white; the boxes keep the window's text colour.
   c->Font().SetColor(clWindowText);
   if (bold) c->Font().SetStyle(fsBold);
-  c->SetStyle(style);
   c->SetBounds(left, top, width, 21);
   return c;
 }

@@ -15,13 +15,21 @@ constexpr unsigned kNoticeFlags = 0x42040;    // OK, information, task-modal, to
 // The run's inputs and outputs are the window's controls.
 class TFormConversionHost : public IConversionHost {
  public:
-  // The caption is asked for at every cell read; reading the window's text
-  // costs a round trip to the window system (under Wine to its server).
-  explicit TFormConversionHost(TImportExcelForm& form) : form_(form), caption_(form.Caption()) {}
+  // The caption and the columns are asked for at every row; each read of a
+  // control costs a round trip to the window system (under Wine, to its
+  // server). The columns cannot change during a run (their group is
+  // disabled, and a variant chosen meanwhile must not switch the list to
+  // other columns halfway), so they are read once, when the run starts.
+  explicit TFormConversionHost(TImportExcelForm& form)
+      : form_(form),
+        caption_(form.Caption()),
+        codeColumn_(form.cmbColShifr->ItemIndex()),
+        codeColumnText_(SelectedText(form.cmbColShifr)),
+        quantityColumn_(form.cmbColV->ItemIndex()) {}
 
-  int CodeColumn() const override { return form_.cmbColShifr->ItemIndex(); }
-  AnsiString CodeColumnText() const override { return SelectedText(form_.cmbColShifr); }
-  int QuantityColumn() const override { return form_.cmbColV->ItemIndex(); }
+  int CodeColumn() const override { return codeColumn_; }
+  AnsiString CodeColumnText() const override { return codeColumnText_; }
+  int QuantityColumn() const override { return quantityColumn_; }
   std::vector<TPrefixReplacement> PrefixTable() const override {
     const TStringGrid* g = form_.sgridPrefixCodeReplace;
     std::vector<TPrefixReplacement> table;
@@ -35,16 +43,19 @@ class TFormConversionHost : public IConversionHost {
     min_ = minimum;
     max_ = maximum;
     shownPixel_ = -1;
+    width_ = form_.ProgressBar1->Width();
   }
   void SetProgressPosition(int position) override {
-    // Every position given redraws the bar, which costs far more than the
-    // row's reads (1.8 ms a row under Wine). A position that would move no
-    // pixel is not given; the first and the last always are.
+    // Every position given redraws the bar at once, which costs far more
+    // than the row's reads (1 ms a row under Wine). The bar moves when it
+    // would move a pixel, at most every 40 ms, which the eye takes for
+    // smooth; the first and the last position always show.
     const long long span = static_cast<long long>(max_) - min_;
-    const long long width = form_.ProgressBar1->Width();
-    const long long pixel = span > 0 ? (static_cast<long long>(position) - min_) * width / span : 0;
-    if (pixel == shownPixel_ && position != max_) return;
+    const long long pixel = span > 0 ? (static_cast<long long>(position) - min_) * width_ / span : 0;
+    const ULONGLONG now = GetTickCount64();
+    if (position != max_ && shownPixel_ >= 0 && (pixel == shownPixel_ || now - shownAt_ < kProgressStepMs)) return;
     shownPixel_ = pixel;
+    shownAt_ = now;
     form_.ProgressBar1->SetPosition(position);
   }
   void ShowProgress(bool visible) override { form_.pnProgressBar->SetVisible(visible); }
@@ -61,11 +72,17 @@ class TFormConversionHost : public IConversionHost {
     const int i = combo->ItemIndex();
     return i >= 0 && i < combo->Items().Count() ? combo->Items().Strings(i) : AnsiString();
   }
+  static constexpr ULONGLONG kProgressStepMs = 40;
   TImportExcelForm& form_;
   const AnsiString caption_;
+  const int codeColumn_;
+  const AnsiString codeColumnText_;
+  const int quantityColumn_;
   int min_ = 0;
   int max_ = 0;
+  long long width_ = 0;
   long long shownPixel_ = -1;
+  ULONGLONG shownAt_ = 0;
 };
 
 }  // namespace

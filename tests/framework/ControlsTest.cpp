@@ -97,9 +97,25 @@ TEST_F(FormTest, DeletingAParentDestroysItsChildrenAndTheirWindows) {
   label->SetParent(panel);
   HWND labelWindow = label->Handle();
   ASSERT_EQ(GetParent(labelWindow), panel->Handle());
+  EXPECT_EQ(TWinControl::FromHandle(labelWindow), label);
   delete panel;
   EXPECT_FALSE(IsWindow(labelWindow));
   EXPECT_EQ(form->ComponentCount(), 0);
+  // A gone window maps to no wrapper: its handle may be reused.
+  EXPECT_EQ(TWinControl::FromHandle(labelWindow), nullptr);
+}
+
+// Destroyed from outside (as a parent's destruction takes its children), a
+// control's window is forgotten at its last message, wrapper or not.
+TEST_F(FormTest, AWindowDestroyedFromOutsideIsForgotten) {
+  auto* combo = new TComboBox(form, csDropDownList);
+  combo->SetParent(form);
+  HWND h = combo->Handle();
+  ASSERT_EQ(TWinControl::FromHandle(h), combo);
+  EXPECT_EQ(GetWindowLongW(h, GWL_STYLE) & 3, CBS_DROPDOWNLIST) << "made in its style at once";
+  DestroyWindow(h);
+  EXPECT_EQ(TWinControl::FromHandle(h), nullptr);
+  delete combo;
 }
 
 // A test driving the program from another process finds controls by the

@@ -277,6 +277,23 @@ TEST_F(WorkbookFormTest, ASheetPickedInTheSelectorDuringARunIsNotRead) {
   EXPECT_TRUE(form->cmbExcelPage->Enabled()) << "the selector is given back after the run";
 }
 
+// A variant loaded during the run (its combo box stays open to the user)
+// sets the column lists: the run keeps the columns it started with, so the
+// list never switches columns halfway.
+TEST_F(WorkbookFormTest, ColumnsChangedDuringARunDoNotSwitchTheList) {
+  WriteBook({{"Лист1", {{1, 2, "B1"}, {1, 4, "D1"}, {2, 2, "B2"}, {2, 4, "D2"}, {3, 2, "B3"}, {3, 4, "D3"}}}});
+  Open();
+  ChooseColumns(2, 3);
+  form->bbtnAddPrefixCodeReplace->OnClick = [&](TComponent*) { form->cmbColShifr->SetItemIndex(4); };
+  PostClick(form->bbtnAddPrefixCodeReplace);  // handled at the first row's pumping
+  MessageBoxRecorder boxes;
+  boxes.Answer(IDYES);
+  form->bbtnConvert->Click();
+  ASSERT_EQ(boxes.Boxes().size(), 2u);
+  EXPECT_EQ(form->cmbColShifr->ItemIndex(), 4) << "the change did not happen: the test proves nothing";
+  EXPECT_EQ(Escaped(ListBytes()), Escaped(kHeader + "B1\t\t\r\nB2\t\t\r\nB3\t\t\r\n"));
+}
+
 TEST_F(WorkbookFormTest, ARunReadsTheSheetItStartedOnWhileTheSelectorFollowsExcel) {
   // Long enough for the sheet-follow timer to tick during the run.
   const int rows = 3000;
