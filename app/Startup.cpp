@@ -10,6 +10,7 @@ int RunProgram(const std::string& argumentText) {
   if (!AcceptCommandLine(argumentText)) return 0;
   // Where no OLE server takes the workbook, the built-in engine shows it.
   TOleContainer::SetBuiltinEngine(SpreadsheetOpenWorkbook, SpreadsheetCreateView);
+  TOleContainer::SetFileCheck(SpreadsheetCheckFile);
   try {
     Application->Initialize();
     Application->CreateForm(ImportExcelForm);

@@ -23,6 +23,9 @@ class TOleSite;
 // window of parent that shows it.
 using TBuiltinOpen = HRESULT (*)(const AnsiString& path, IDispatch** workbook, AnsiString& reason);
 using TBuiltinView = HWND (*)(HWND parent, IDispatch* workbook, const RECT& rect);
+// The engine's check of a file before anything of the platform reads it:
+// false, with a reason the user can read, for a file nothing may be given.
+using TBuiltinCheck = bool (*)(const AnsiString& path, AnsiString& reason);
 
 // What activates the object without an explicit verb.
 enum TAutoActivate { aaManual, aaGetFocus, aaDoubleClick };
@@ -36,6 +39,8 @@ class TOleContainer : public TWinControl, public IOleContainerOps {
 
   // The built-in engine, for files no OLE server takes.
   static void SetBuiltinEngine(TBuiltinOpen open, TBuiltinView view);
+  // Runs before the platform's OLE code opens a file (none when null).
+  static void SetFileCheck(TBuiltinCheck check);
   // Use the built-in engine even where an OLE server is registered (tests).
   static void SetForceBuiltin(bool force);
   static bool ForceBuiltin();
