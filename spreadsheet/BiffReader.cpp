@@ -201,7 +201,7 @@ class BiffReader {
   }
   void Put(Sheet& sheet, const Cell& c) {
     if (c.col == 0) return;
-    if (++cells_ > kMaxCells) throw ReadError{Reason::kTooLarge};
+    if (++cells_ > cellCap_) throw ReadError{Reason::kTooLarge};
     sheet.Put(c);
   }
 
@@ -217,6 +217,7 @@ class BiffReader {
   std::vector<SheetEntry> sheetEntries_;
   size_t activeTab_ = 0;
   size_t cells_ = 0;
+  size_t cellCap_ = ItemCap(size_);
 };
 
 std::wstring BiffReader::Narrow(const uint8_t* p, size_t n) const {

@@ -223,7 +223,7 @@ bool ParseIsoDate(const std::string& s, double& ole) {
 
 class XlsxReader {
  public:
-  XlsxReader(const std::string& bytes, Workbook& book) : zip_(bytes), book_(book) {}
+  XlsxReader(const std::string& bytes, Workbook& book) : zip_(bytes), book_(book), itemCap_(ItemCap(bytes.size())) {}
   void Read();
 
  private:
@@ -240,6 +240,7 @@ class XlsxReader {
   std::vector<NumberStyle> xfStyles_;
   size_t activeTab_ = 0;
   size_t cells_ = 0;
+  size_t itemCap_;
 };
 
 std::vector<std::pair<std::string, Relationship>> XlsxReader::ReadRels(const std::string& part) {
@@ -350,7 +351,7 @@ void XlsxReader::ReadSharedStrings(const std::string& part) {
     if (xml.Empty()) text.clear();
     else CollectText(xml, "si", text);
     // No more strings than the workbook may hold cells to show them.
-    if (shared_.size() >= kMaxCells) throw ReadError{Reason::kTooLarge};
+    if (shared_.size() >= itemCap_) throw ReadError{Reason::kTooLarge};
     shared_.push_back(book_.strings.Add(text));
   }
 }
@@ -516,7 +517,7 @@ void XlsxReader::ReadSheet(const std::string& part, Sheet& sheet) {
         c.kind = st == NumberStyle::Date ? CellKind::Date : st == NumberStyle::Currency ? CellKind::Currency : CellKind::Number;
       }
     }
-    if (++cells_ > kMaxCells) throw ReadError{Reason::kTooLarge};
+    if (++cells_ > itemCap_) throw ReadError{Reason::kTooLarge};
     sheet.Put(c);
   }
 }

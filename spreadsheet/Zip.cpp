@@ -78,7 +78,7 @@ class EntryReader : public XmlSource {
 
 }  // namespace
 
-ZipArchive::ZipArchive(const std::string& bytes) : bytes_(bytes), budget_(kMaxArchiveBytes) {
+ZipArchive::ZipArchive(const std::string& bytes) : bytes_(bytes), budget_(InflateBudget(bytes.size())) {
   // The end record sits in the last 64 KiB + 22 bytes (its comment may vary).
   if (bytes.size() < 22) Damaged("архив ZIP слишком короткий");
   size_t end = std::string::npos;
