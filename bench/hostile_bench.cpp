@@ -5,6 +5,7 @@
 // table; asserts nothing.
 //   hostile_bench [folder for the files]        the table
 //   hostile_bench --open <file>                 one measurement (the child)
+//   hostile_bench --write <folder>              only write the files (to try them in the program)
 #include <windows.h>
 #include <psapi.h>
 
@@ -38,7 +39,7 @@ int OpenOne(const char* path) {
   TOleInit ole;
   double t0 = Now();
   AnsiString reason;
-  bool ok = SpreadsheetCheckFile(path, reason);
+  bool ok = SpreadsheetCheckFile(path, reason) != SpreadsheetFileCheck::kRefused;
   if (ok) {
     TComPtr<IDispatch> workbook;
     ok = SUCCEEDED(SpreadsheetOpenWorkbook(path, workbook.Out(), reason));
@@ -89,9 +90,10 @@ int main(int argc, char** argv) {
   GetModuleFileNameA(nullptr, self, MAX_PATH);
   char temp[MAX_PATH];
   GetTempPathA(MAX_PATH, temp);
-  std::string folder = argc > 1 ? std::string(argv[1]) : std::string(temp);
+  bool writeOnly = argc == 3 && std::strcmp(argv[1], "--write") == 0;
+  std::string folder = argc > 1 ? std::string(argv[argc - 1]) : std::string(temp);
   if (!folder.empty() && folder.back() != '\\' && folder.back() != '/') folder += '\\';
-  std::printf("| file | size | time | peak memory | limit | result |\n|---|---:|---:|---:|---:|---|\n");
+  if (!writeOnly) std::printf("| file | size | time | peak memory | limit | result |\n|---|---:|---:|---:|---:|---|\n");
   for (const crafted::Case& c : crafted::HostileCases()) {
     std::string bytes = c.make();
     bool xls = bytes.compare(0, 4, "\xD0\xCF\x11\xE0") == 0;
@@ -103,6 +105,7 @@ int main(int argc, char** argv) {
     }
     std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);
+    if (writeOnly) continue;
     std::string line = RunChild(self, path);
     double ms = 0, peak = 0;
     char result[16] = "";

@@ -210,8 +210,9 @@ void TOleContainer::CreateObjectFromFile(const AnsiString& path, bool iconic) {
   // tables (a damaged one can make it loop for minutes): our check reads
   // the file first, and a file it refuses goes nowhere else.
   AnsiString reason;
-  if (gFileCheck && !gFileCheck(path, reason)) throw EOleContainerError(kCheckText, reason);
-  if (!gForceBuiltin && CreateOleObject(path, iconic ? DVASPECT_ICON : DVASPECT_CONTENT)) {
+  TFileVerdict verdict = gFileCheck ? gFileCheck(path, reason) : fvAnyReader;
+  if (verdict == fvRefused) throw EOleContainerError(kCheckText, reason);
+  if (!gForceBuiltin && verdict == fvAnyReader && CreateOleObject(path, iconic ? DVASPECT_ICON : DVASPECT_CONTENT)) {
     Invalidate();
     return;
   }

@@ -23,9 +23,11 @@ class TOleSite;
 // window of parent that shows it.
 using TBuiltinOpen = HRESULT (*)(const AnsiString& path, IDispatch** workbook, AnsiString& reason);
 using TBuiltinView = HWND (*)(HWND parent, IDispatch* workbook, const RECT& rect);
-// The engine's check of a file before anything of the platform reads it:
-// false, with a reason the user can read, for a file nothing may be given.
-using TBuiltinCheck = bool (*)(const AnsiString& path, AnsiString& reason);
+// The engine's check of a file before anything of the platform reads it: a
+// file fit for any reader, one only the engine may read (the platform
+// misreads it), or one refused with a reason the user can read.
+enum TFileVerdict { fvAnyReader, fvEngineOnly, fvRefused };
+using TBuiltinCheck = TFileVerdict (*)(const AnsiString& path, AnsiString& reason);
 
 // What activates the object without an explicit verb.
 enum TAutoActivate { aaManual, aaGetFocus, aaDoubleClick };

@@ -771,9 +771,14 @@ HRESULT SpreadsheetOpenWorkbook(const AnsiString& path, IDispatch** workbook, An
   return FAILED(hr) ? hr : SpreadsheetOpenWorkbookBytes(bytes, path, workbook, reason);
 }
 
-bool SpreadsheetCheckFile(const AnsiString& path, AnsiString& reason) {
+SpreadsheetFileCheck SpreadsheetCheckFile(const AnsiString& path, AnsiString& reason) {
   std::string bytes;
-  if (FAILED(LoadFile(path, bytes, reason))) return false;
+  if (FAILED(LoadFile(path, bytes, reason))) return SpreadsheetFileCheck::kRefused;
   static const char kOleMagic[] = "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1";
-  return bytes.compare(0, 8, kOleMagic) != 0 || CheckCompoundFile(bytes, reason);
+  if (bytes.compare(0, 8, kOleMagic) != 0) return SpreadsheetFileCheck::kAnyReader;
+  switch (CheckCompoundFile(bytes, reason)) {
+    case CompoundCheck::kSound: return SpreadsheetFileCheck::kAnyReader;
+    case CompoundCheck::kTolerated: return SpreadsheetFileCheck::kEngineOnly;
+    default: return SpreadsheetFileCheck::kRefused;
+  }
 }

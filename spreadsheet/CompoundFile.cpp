@@ -44,6 +44,7 @@ CompoundFile::CompoundFile(const std::string& bytes) : bytes_(bytes) {
   if (bytes.size() <= sector_) Damaged("файл OLE оборван");
   sectors_ = (bytes.size() - 1) / sector_;  // the last one may be cut short
   const size_t perSector = sector_ / 4;
+  headerAsRequired_ = Word(bytes, 56) == kMiniCutoff;
 
   // Each sector serves one purpose: a table, the directory or one stream.
   std::vector<uint8_t> used(sectors_, 0);

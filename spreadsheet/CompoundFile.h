@@ -19,6 +19,9 @@ class CompoundFile {
     uint32_t start;
     uint64_t size;
   };
+  // False where the header departs from the format in a way this reader
+  // tolerates (a mini-stream cutoff other than 4,096).
+  bool HeaderAsRequired() const { return headerAsRequired_; }
   // The streams and storages directly under the root storage.
   const std::vector<Stream>& RootItems() const { return items_; }
   // A stream's bytes; as many as its chain holds when the directory claims
@@ -42,6 +45,7 @@ class CompoundFile {
   std::vector<Entry> dir_;
   std::vector<Stream> items_;
   std::string miniStream_;
+  bool headerAsRequired_ = true;
 };
 
 }  // namespace Spreadsheet

@@ -50,9 +50,11 @@ bool ReadCompoundFile(const std::string& bytes, Workbook& book, AnsiString& reas
   return found && ReadBiffStream(stream, book, reason);
 }
 
-bool CheckCompoundFile(const std::string& bytes, AnsiString& reason) {
+CompoundCheck CheckCompoundFile(const std::string& bytes, AnsiString& reason) {
   Workbook none;
-  return RunReader(none, reason, [&] { CompoundFile{bytes}; });
+  bool strict = false;
+  if (!RunReader(none, reason, [&] { strict = CompoundFile(bytes).HeaderAsRequired(); })) return CompoundCheck::kRefused;
+  return strict ? CompoundCheck::kSound : CompoundCheck::kTolerated;
 }
 
 bool ReadWorkbook(const std::string& bytes, Workbook& book, AnsiString& reason) {

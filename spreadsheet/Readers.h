@@ -41,9 +41,12 @@ struct ReadError {
 bool ReadWorkbook(const std::string& bytes, Workbook& book, AnsiString& reason);
 // An OLE compound file: an .xls, or an encrypted Office package (refused).
 bool ReadCompoundFile(const std::string& bytes, Workbook& book, AnsiString& reason);
-// The structure check of ReadCompoundFile alone: false, with the reason, for
-// a compound file that the platform's storage code must not be given.
-bool CheckCompoundFile(const std::string& bytes, AnsiString& reason);
+// The structure check of ReadCompoundFile alone: refused, with the reason,
+// for a compound file that the platform's storage code must not be given;
+// tolerated where only our reader reads it right (a header departing from
+// what the format requires, as its mini-stream cutoff).
+enum class CompoundCheck { kSound, kTolerated, kRefused };
+CompoundCheck CheckCompoundFile(const std::string& bytes, AnsiString& reason);
 // The BIFF5/7 or BIFF8 "Workbook"/"Book" stream.
 bool ReadBiffStream(const std::string& stream, Workbook& book, AnsiString& reason);
 // An .xlsx/.xlsm zip package.
