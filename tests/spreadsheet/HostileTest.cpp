@@ -50,7 +50,10 @@ TEST(Hostile, EveryCraftedFileIsReadOrRefusedWithinASecond) {
     double took = CpuMs() - start;
     std::cout << (ok ? "read    " : "refused ") << c.name << " (" << bytes.size() << " bytes, " << took << " ms)"
               << (ok ? "" : ": " + Escaped(reason)) << "\n";
-    EXPECT_LT(took, 1000);
+    // A second natively; the 32-bit build runs here only under an emulating
+    // CPU (../shared/run32), several times slower, where the limit still
+    // tells a bounded read from a runaway one.
+    EXPECT_LT(took, sizeof(void*) == 4 ? 8000 : 1000);
     EXPECT_EQ(c.outcome == Outcome::Read, ok) << Escaped(reason);
     if (c.reason) {
       EXPECT_EQ(0u, reason.find(c.reason)) << Escaped(reason);
