@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <oleauto.h>
 
+#include <cstdint>
 #include <cwctype>
 #include <memory>
 #include <new>
@@ -725,7 +726,8 @@ HRESULT SpreadsheetOpenWorkbookBytes(const std::string& bytes, const AnsiString&
 
 namespace {
 
-HRESULT LoadFile(const AnsiString& path, std::string& bytes, AnsiString& reason) {
+// The file's bytes, or only its first `prefix` bytes (however large the file).
+HRESULT LoadFile(const AnsiString& path, std::string& bytes, AnsiString& reason, size_t prefix = SIZE_MAX) {
   HANDLE h = CreateFileW(AnsiToWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
@@ -734,6 +736,7 @@ HRESULT LoadFile(const AnsiString& path, std::string& bytes, AnsiString& reason)
   }
   LARGE_INTEGER size = {};
   bool ok = GetFileSizeEx(h, &size) != FALSE;
+  if (ok && prefix < static_cast<ULONGLONG>(size.QuadPart)) size.QuadPart = static_cast<LONGLONG>(prefix);
   if (ok && size.QuadPart > static_cast<LONGLONG>(kMaxPartBytes)) {
     CloseHandle(h);
     reason = Reason::kTooLarge;
@@ -772,10 +775,13 @@ HRESULT SpreadsheetOpenWorkbook(const AnsiString& path, IDispatch** workbook, An
 }
 
 SpreadsheetFileCheck SpreadsheetCheckFile(const AnsiString& path, AnsiString& reason) {
+  // Only a compound file is read whole: nothing else goes to the platform's
+  // storage code, and a large package must not be read twice for nothing.
   std::string bytes;
-  if (FAILED(LoadFile(path, bytes, reason))) return SpreadsheetFileCheck::kRefused;
+  if (FAILED(LoadFile(path, bytes, reason, 8))) return SpreadsheetFileCheck::kRefused;
   static const char kOleMagic[] = "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1";
   if (bytes.compare(0, 8, kOleMagic) != 0) return SpreadsheetFileCheck::kAnyReader;
+  if (FAILED(LoadFile(path, bytes, reason))) return SpreadsheetFileCheck::kRefused;
   switch (CheckCompoundFile(bytes, reason)) {
     case CompoundCheck::kSound: return SpreadsheetFileCheck::kAnyReader;
     case CompoundCheck::kTolerated: return SpreadsheetFileCheck::kEngineOnly;

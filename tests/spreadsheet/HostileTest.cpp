@@ -125,6 +125,44 @@ TEST(Hostile, LongTextIsKeptToWhatACellHolds) {
   EXPECT_DOUBLE_EQ(1, At(aliased, 0, 1, 1)->number);
 }
 
+std::string OneSheet(const std::string& cells) {
+  XlsxBook b;
+  b.sheets = {{"S", SheetXml(cells)}};
+  b.sharedStrings = "<sst><si><t>first</t></si><si><t>second</t></si></sst>";
+  return MakeXlsx(b);
+}
+
+TEST(Hostile, TheFileCheckDecidesWhatThePlatformMayRead) {
+  TempDir dir;
+  Cfb loop = MakeCfb({{"Workbook", SmallBiff()}});
+  Poke32(loop.bytes, loop.Entry(1) + 72, 1);
+  Cfb cutoff = MakeCfb({{"Workbook", SmallBiff()}});
+  Poke32(cutoff.bytes, 56, 0);
+  const struct {
+    const char* file;
+    std::string bytes;
+    SpreadsheetFileCheck verdict;
+    const char* reason;
+  } cases[] = {
+      {"v4.xls", Xls(SmallBiff(), 4), SpreadsheetFileCheck::kAnyReader, nullptr},
+      {"cycle.xls", loop.bytes, SpreadsheetFileCheck::kRefused, Reason::kDamaged},
+      {"cutoff.xls", cutoff.bytes, SpreadsheetFileCheck::kEngineOnly, nullptr},
+      {"book.xlsx", OneSheet(""), SpreadsheetFileCheck::kAnyReader, nullptr},
+      {"text.xls", "not a workbook", SpreadsheetFileCheck::kAnyReader, nullptr},
+  };
+  for (const auto& c : cases) {
+    WriteFileBytes(dir.File(c.file), c.bytes);
+    AnsiString reason;
+    EXPECT_EQ(static_cast<int>(c.verdict), static_cast<int>(SpreadsheetCheckFile(dir.File(c.file), reason))) << c.file;
+    if (c.reason) {
+      EXPECT_EQ(0u, reason.find(c.reason)) << c.file << ": " << Escaped(reason);
+    }
+  }
+  AnsiString reason;
+  EXPECT_EQ(static_cast<int>(SpreadsheetFileCheck::kRefused), static_cast<int>(SpreadsheetCheckFile(dir.File("none.xls"), reason)));
+  EXPECT_EQ(0u, reason.find("Не удаётся открыть файл"));
+}
+
 // ---- values of valid files, or of damage Excel tolerates ----
 
 TEST(Hostile, FormulaTextSurvivesSharedAndArrayFormulas) {
@@ -165,12 +203,6 @@ TEST(Hostile, CellsPastColumnIvAreDroppedNotWrapped) {
   EXPECT_EQ(1u, wrapped.sheets[0].LastRow());
 }
 
-std::string OneSheet(const std::string& cells) {
-  XlsxBook b;
-  b.sheets = {{"S", SheetXml(cells)}};
-  b.sharedStrings = "<sst><si><t>first</t></si><si><t>second</t></si></sst>";
-  return MakeXlsx(b);
-}
 
 TEST(Hostile, XlsxCellsWithRefusedReferencesAreDropped) {
   Workbook book = MustRead(OneSheet("<row r=\"1\"><c r=\"A1\"><v>1</v></c><c r=\"XFE1\"><v>2</v></c><c><v>3</v></c>"
