@@ -10,6 +10,13 @@ int RunProgram(const std::string& argumentText) {
   if (!AcceptCommandLine(argumentText)) return 0;
   // Where no OLE server takes the workbook, the built-in engine shows it.
   TOleContainer::SetBuiltinEngine(SpreadsheetOpenWorkbook, SpreadsheetCreateView);
+  TOleContainer::SetFileCheck([](const AnsiString& path, AnsiString& reason) {
+    switch (SpreadsheetCheckFile(path, reason)) {
+      case SpreadsheetFileCheck::kAnyReader: return fvAnyReader;
+      case SpreadsheetFileCheck::kEngineOnly: return fvEngineOnly;
+      default: return fvRefused;
+    }
+  });
   try {
     Application->Initialize();
     Application->CreateForm(ImportExcelForm);

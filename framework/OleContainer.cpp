@@ -9,10 +9,12 @@ namespace {
 TBuiltinOpen gBuiltinOpen = nullptr;
 TBuiltinView gBuiltinView = nullptr;
 bool gForceBuiltin = false;
+TBuiltinCheck gFileCheck = nullptr;
 
 const char kNoObjectText[] = "Контейнер OLE не содержит объекта";
 const char kRefusedText[] = "Для файла нет сервера OLE, а встроенное средство не открыло его";
 const char kNoEngineText[] = "Для файла нет сервера OLE";
+const char kCheckText[] = "Файл не открыт: встроенное средство нашло в нём ошибку";
 const char kNoViewText[] = "Не удалось показать книгу встроенным средством";
 
 // The Packager: Windows wraps a file of a class nobody serves into a package
@@ -195,6 +197,8 @@ void TOleContainer::SetBuiltinEngine(TBuiltinOpen open, TBuiltinView view) {
   gBuiltinView = view;
 }
 
+void TOleContainer::SetFileCheck(TBuiltinCheck check) { gFileCheck = check; }
+
 void TOleContainer::SetForceBuiltin(bool force) { gForceBuiltin = force; }
 bool TOleContainer::ForceBuiltin() { return gForceBuiltin; }
 
@@ -209,7 +213,13 @@ TObjectState TOleContainer::State() const {
 
 void TOleContainer::CreateObjectFromFile(const AnsiString& path, bool iconic) {
   DestroyObject();
-  if (!gForceBuiltin && CreateOleObject(path, iconic ? DVASPECT_ICON : DVASPECT_CONTENT)) {
+  // The platform's class-file and storage code trusts a compound file's
+  // tables (a damaged one can make it loop for minutes): our check reads
+  // the file first, and a file it refuses goes nowhere else.
+  AnsiString reason;
+  TFileVerdict verdict = gFileCheck ? gFileCheck(path, reason) : fvAnyReader;
+  if (verdict == fvRefused) throw EOleContainerError(kCheckText, reason);
+  if (!gForceBuiltin && verdict == fvAnyReader && CreateOleObject(path, iconic ? DVASPECT_ICON : DVASPECT_CONTENT)) {
     Invalidate();
     return;
   }

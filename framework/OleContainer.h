@@ -23,6 +23,11 @@ class TOleSite;
 // window of parent that shows it.
 using TBuiltinOpen = HRESULT (*)(const AnsiString& path, IDispatch** workbook, AnsiString& reason);
 using TBuiltinView = HWND (*)(HWND parent, IDispatch* workbook, const RECT& rect);
+// The engine's check of a file before anything of the platform reads it: a
+// file fit for any reader, one only the engine may read (the platform
+// misreads it), or one refused with a reason the user can read.
+enum TFileVerdict { fvAnyReader, fvEngineOnly, fvRefused };
+using TBuiltinCheck = TFileVerdict (*)(const AnsiString& path, AnsiString& reason);
 
 // True for the failures of OleCreateFromFile that mean "nothing here serves
 // this file", so the built-in engine may take it; false for every fault.
@@ -40,6 +45,8 @@ class TOleContainer : public TWinControl, public IOleContainerOps {
 
   // The built-in engine, for files no OLE server takes.
   static void SetBuiltinEngine(TBuiltinOpen open, TBuiltinView view);
+  // Runs before the platform's OLE code opens a file (none when null).
+  static void SetFileCheck(TBuiltinCheck check);
   // Use the built-in engine even where an OLE server is registered (tests).
   static void SetForceBuiltin(bool force);
   static bool ForceBuiltin();

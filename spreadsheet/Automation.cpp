@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <oleauto.h>
 
+#include <cstdint>
 #include <cwctype>
 #include <memory>
 #include <new>
@@ -75,7 +76,9 @@ class Args {
   }
   const VARIANT* At(UINT i) const {
     const VARIANT* v = &p_->rgvarg[p_->cArgs - 1 - i];
-    while (V_VT(v) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(v)) v = V_VARIANTREF(v);
+    // One level only, as VariantCopyInd: a reference to a reference (or to
+    // itself) stays one, and no conversion takes it.
+    if (V_VT(v) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(v)) v = V_VARIANTREF(v);
     return v;
   }
   static bool IsMissing(const VARIANT* v) {
@@ -190,6 +193,10 @@ class Object : public IDispatch {
       for (const Member* m = Members(); m->name; ++m) known = known || m->id == id || (id == DISPID_VALUE && m->id == DefaultMember());
       if (!known) return DISP_E_MEMBERNOTFOUND;
       if (id == DISPID_VALUE) id = DefaultMember();
+      // Counts and arrays that disagree are refused before anything is read.
+      if (params && (params->cNamedArgs > params->cArgs || (params->cArgs > 0 && !params->rgvarg) ||
+                     (params->cNamedArgs > 0 && !params->rgdispidNamedArgs)))
+        return E_INVALIDARG;
       if (params && params->cNamedArgs > 0 && !(flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)))
         return DISP_E_NONAMEDARGS;
       VARIANT out;
@@ -202,7 +209,8 @@ class Object : public IDispatch {
     } catch (const Raise& r) {
       return Fill(info, r);
     } catch (const Refuse& r) {
-      if (argErr) *argErr = params ? params->cArgs - 1 - r.argument : 0;
+      // The position of the argument at fault, where there is one.
+      if (argErr && params && r.argument < params->cArgs - params->cNamedArgs) *argErr = params->cArgs - 1 - r.argument;
       return r.hr;
     } catch (const std::bad_alloc&) {
       return E_OUTOFMEMORY;
@@ -389,9 +397,8 @@ class RangeObject : public Object {
         return;
       case CellKind::Date:
         // Excel gives a plain number for serials outside the dates it can show.
-        if (typed && c->number >= 0 && c->number < 2958466) {
+        if (typed && DateOfSerial(c->number, wb.date1904, V_DATE(&out))) {
           V_VT(&out) = VT_DATE;
-          V_DATE(&out) = OleDateFromSerial(c->number, wb.date1904);
           return;
         }
         break;
@@ -717,18 +724,19 @@ HRESULT SpreadsheetOpenWorkbookBytes(const std::string& bytes, const AnsiString&
   return E_FAIL;
 }
 
-HRESULT SpreadsheetOpenWorkbook(const AnsiString& path, IDispatch** workbook, AnsiString& reason) {
-  if (!workbook) return E_POINTER;
-  *workbook = nullptr;
+namespace {
+
+// The file's bytes, or only its first `prefix` bytes (however large the file).
+HRESULT LoadFile(const AnsiString& path, std::string& bytes, AnsiString& reason, size_t prefix = SIZE_MAX) {
   HANDLE h = CreateFileW(AnsiToWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     reason = "Не удаётся открыть файл " + path + ".";
     return HRESULT_FROM_WIN32(GetLastError());
   }
-  std::string bytes;
   LARGE_INTEGER size = {};
   bool ok = GetFileSizeEx(h, &size) != FALSE;
+  if (ok && prefix < static_cast<ULONGLONG>(size.QuadPart)) size.QuadPart = static_cast<LONGLONG>(prefix);
   if (ok && size.QuadPart > static_cast<LONGLONG>(kMaxPartBytes)) {
     CloseHandle(h);
     reason = Reason::kTooLarge;
@@ -753,5 +761,30 @@ HRESULT SpreadsheetOpenWorkbook(const AnsiString& path, IDispatch** workbook, An
     reason = "Не удаётся прочитать файл " + path + ".";
     return E_FAIL;
   }
-  return SpreadsheetOpenWorkbookBytes(bytes, path, workbook, reason);
+  return S_OK;
+}
+
+}  // namespace
+
+HRESULT SpreadsheetOpenWorkbook(const AnsiString& path, IDispatch** workbook, AnsiString& reason) {
+  if (!workbook) return E_POINTER;
+  *workbook = nullptr;
+  std::string bytes;
+  HRESULT hr = LoadFile(path, bytes, reason);
+  return FAILED(hr) ? hr : SpreadsheetOpenWorkbookBytes(bytes, path, workbook, reason);
+}
+
+SpreadsheetFileCheck SpreadsheetCheckFile(const AnsiString& path, AnsiString& reason) {
+  // Only a compound file is read whole: nothing else goes to the platform's
+  // storage code, and a large package must not be read twice for nothing.
+  std::string bytes;
+  if (FAILED(LoadFile(path, bytes, reason, 8))) return SpreadsheetFileCheck::kRefused;
+  static const char kOleMagic[] = "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1";
+  if (bytes.compare(0, 8, kOleMagic) != 0) return SpreadsheetFileCheck::kAnyReader;
+  if (FAILED(LoadFile(path, bytes, reason))) return SpreadsheetFileCheck::kRefused;
+  switch (CheckCompoundFile(bytes, reason)) {
+    case CompoundCheck::kSound: return SpreadsheetFileCheck::kAnyReader;
+    case CompoundCheck::kTolerated: return SpreadsheetFileCheck::kEngineOnly;
+    default: return SpreadsheetFileCheck::kRefused;
+  }
 }

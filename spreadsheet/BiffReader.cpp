@@ -3,6 +3,7 @@
 // records. Only the code-page conversion of BIFF5 text touches Win32.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 
@@ -10,6 +11,8 @@
 
 namespace Spreadsheet {
 namespace {
+
+constexpr uint32_t kXlsColumns = 256;
 
 enum : uint16_t {
   kRecFormula = 0x0006,
@@ -31,6 +34,9 @@ enum : uint16_t {
   kRecLabel = 0x0204,
   kRecBoolErr = 0x0205,
   kRecString = 0x0207,
+  kRecArray = 0x0221,
+  kRecTable = 0x0236,
+  kRecShrFmla = 0x04BC,
   kRecRk = 0x027E,
   kRecFormat = 0x041E,
   kRecBof = 0x0809,
@@ -142,10 +148,11 @@ class BiffReader {
   };
 
   bool At(size_t offset, Record& r) const {
-    if (offset + 4 > size_) return false;
+    // Against the remaining size: an offset from the file near 2^32 must not wrap.
+    if (offset > size_ || size_ - offset < 4) return false;
     r.type = U16(p_ + offset);
     r.size = U16(p_ + offset + 2);
-    if (offset + 4 + r.size > size_) return false;
+    if (size_ - offset - 4 < r.size) return false;
     r.data = p_ + offset + 4;
     r.next = offset + 4 + r.size;
     return true;
@@ -164,7 +171,7 @@ class BiffReader {
 
   void ReadGlobals();
   void ReadSst(const Record& r);
-  void ReadSheet(uint32_t offset, Sheet& sheet);
+  void ReadSheet(uint32_t offset, size_t end, Sheet& sheet);
   CellKind NumberKind(uint16_t xf) const {
     if (xf < xfStyles_.size()) {
       if (xfStyles_[xf] == NumberStyle::Date) return CellKind::Date;
@@ -172,25 +179,29 @@ class BiffReader {
     }
     return CellKind::Number;
   }
-  void PutNumber(Sheet& sheet, uint16_t row, uint16_t col, uint16_t xf, double v) {
+  // A cell at a 0-based position from the file. Columns past IV, which Excel
+  // drops from an .xls, get column 0, which no sheet keeps.
+  static Cell CellAt(uint32_t row, uint32_t col) {
     Cell c;
     c.row = row + 1u;
-    c.col = static_cast<uint16_t>(col + 1);
+    c.col = col < kXlsColumns ? static_cast<uint16_t>(col + 1) : 0;
+    return c;
+  }
+  void PutNumber(Sheet& sheet, uint32_t row, uint32_t col, uint16_t xf, double v) {
+    Cell c = CellAt(row, col);
     c.kind = NumberKind(xf);
     c.number = v;
     Put(sheet, c);
   }
-  void PutText(Sheet& sheet, uint16_t row, uint16_t col, const std::wstring& text) {
-    Cell c;
-    c.row = row + 1u;
-    c.col = static_cast<uint16_t>(col + 1);
+  void PutText(Sheet& sheet, uint32_t row, uint32_t col, const std::wstring& text) {
+    Cell c = CellAt(row, col);
     c.kind = CellKind::Text;
     c.text = book_.strings.Add(text);
     Put(sheet, c);
   }
   void Put(Sheet& sheet, const Cell& c) {
-    if (c.col > 256) return;  // Excel drops columns past IV in an .xls
-    if (++cells_ > kMaxCells) throw ReadError{Reason::kTooLarge};
+    if (c.col == 0) return;
+    if (++cells_ > cellCap_) throw ReadError{Reason::kTooLarge};
     sheet.Put(c);
   }
 
@@ -206,6 +217,7 @@ class BiffReader {
   std::vector<SheetEntry> sheetEntries_;
   size_t activeTab_ = 0;
   size_t cells_ = 0;
+  size_t cellCap_ = ItemCap(size_);
 };
 
 std::wstring BiffReader::Narrow(const uint8_t* p, size_t n) const {
@@ -263,8 +275,17 @@ void BiffReader::Read() {
   if (!biff8_ && version < 0x0500) throw ReadError{Reason::kOldFormat};
   book_.format = FileFormat::Xls;
   ReadGlobals();
-  for (auto& e : sheetEntries_)
-    if (book_.sheets[e.index].HasCells()) ReadSheet(e.offset, book_.sheets[e.index]);
+  // Each sheet's records end where the next sheet's begin, whatever its EOF
+  // says, so that no byte of the stream is read for more than one sheet.
+  std::vector<uint32_t> starts;
+  for (const auto& e : sheetEntries_) starts.push_back(e.offset);
+  std::sort(starts.begin(), starts.end());
+  if (std::adjacent_find(starts.begin(), starts.end()) != starts.end()) Fail("два листа в одном месте файла");
+  for (auto& e : sheetEntries_) {
+    auto next = std::upper_bound(starts.begin(), starts.end(), e.offset);
+    size_t end = next == starts.end() ? size_ : *next;
+    if (book_.sheets[e.index].HasCells()) ReadSheet(e.offset, end, book_.sheets[e.index]);
+  }
   for (auto& s : book_.sheets) s.Finish();
   if (book_.sheets.empty()) throw ReadError{Reason::kNoSheets};
   book_.activeSheet = activeTab_ < book_.sheets.size() ? activeTab_ : 0;
@@ -322,9 +343,6 @@ void BiffReader::ReadGlobals() {
         uint32_t offset = U32(r.data);
         uint8_t type = r.data[5];
         ++tabs;
-        // Two sheets over one substream would read it twice over: no writer does that.
-        for (const auto& e : sheetEntries_)
-          if (e.offset == offset && type != 6) Fail("два листа в одном месте файла");
         if (type == 6) {  // a Visual Basic module: no sheet of its own in Excel
           tabToSheet.push_back(SIZE_MAX);
           break;
@@ -346,10 +364,12 @@ void BiffReader::ReadGlobals() {
     }
   }
   if (!ended) Fail("нет конца общего раздела книги");
-  for (size_t i = 0; i < xfFormats_.size(); ++i) {
-    uint16_t id = xfFormats_[i];
-    auto f = formats_.find(id);
-    xfStyles_.push_back(f != formats_.end() ? StyleOfFormatCode(f->second) : StyleOfBuiltinFormat(id));
+  // Each format code is sorted once, however many XFs share it.
+  std::map<uint16_t, NumberStyle> styles;
+  for (const auto& f : formats_) styles[f.first] = StyleOfFormatCode(f.second);
+  for (uint16_t id : xfFormats_) {
+    auto f = styles.find(id);
+    xfStyles_.push_back(f != styles.end() ? f->second : StyleOfBuiltinFormat(id));
   }
   if (window1Tab < tabToSheet.size() && tabToSheet[window1Tab] != SIZE_MAX) activeTab_ = tabToSheet[window1Tab];
 }
@@ -374,14 +394,14 @@ void BiffReader::ReadSst(const Record& r) {
   }
 }
 
-void BiffReader::ReadSheet(uint32_t offset, Sheet& sheet) {
+void BiffReader::ReadSheet(uint32_t offset, size_t end, Sheet& sheet) {
   Record r;
   if (!At(offset, r) || r.type != kRecBof) return;  // a sheet we cannot find stays empty, as others read it
   size_t at = r.next;
   int depth = 0;  // embedded chart substreams
   bool pendingString = false;
   uint16_t pendRow = 0, pendCol = 0;
-  while (At(at, r)) {
+  while (at < end && At(at, r)) {
     at = r.next;
     const uint8_t* d = r.data;
     if (r.type == kRecBof) {
@@ -402,7 +422,9 @@ void BiffReader::ReadSheet(uint32_t offset, Sheet& sheet) {
       }
       continue;
     }
-    if (r.type == kRecContinue) continue;
+    // Excel writes the shared or array formula a cell belongs to between
+    // its FORMULA and the STRING with its text result.
+    if (r.type == kRecContinue || r.type == kRecShrFmla || r.type == kRecArray || r.type == kRecTable) continue;
     pendingString = false;
     switch (r.type) {
       case kRecNumber:
@@ -413,35 +435,24 @@ void BiffReader::ReadSheet(uint32_t offset, Sheet& sheet) {
         break;
       case kRecMulRk:
         if (r.size >= 6) {
-          uint16_t row = U16(d), col = U16(d + 2);
-          for (size_t i = 4; i + 6 <= r.size - 2u; i += 6, ++col) PutNumber(sheet, row, col, U16(d + i), RkValue(U32(d + i + 2)));
+          uint32_t row = U16(d), col = U16(d + 2);
+          for (size_t i = 4; i + 6 <= r.size - 2u && col < kXlsColumns; i += 6, ++col)
+            PutNumber(sheet, row, col, U16(d + i), RkValue(U32(d + i + 2)));
         }
         break;
       case kRecBlank:
-        if (r.size >= 6) {
-          Cell c;
-          c.row = U16(d) + 1u;
-          c.col = static_cast<uint16_t>(U16(d + 2) + 1);
-          Put(sheet, c);
-        }
+        if (r.size >= 6) Put(sheet, CellAt(U16(d), U16(d + 2)));
         break;
       case kRecMulBlank:
         if (r.size >= 6) {
           size_t count = (r.size - 6u) / 2;
-          uint16_t row = U16(d), col = U16(d + 2);
-          for (size_t i = 0; i < count; ++i) {
-            Cell c;
-            c.row = row + 1u;
-            c.col = static_cast<uint16_t>(col + i + 1);
-            Put(sheet, c);
-          }
+          uint32_t row = U16(d), col = U16(d + 2);
+          for (size_t i = 0; i < count && col + i < kXlsColumns; ++i) Put(sheet, CellAt(row, col + static_cast<uint32_t>(i)));
         }
         break;
       case kRecBoolErr:
         if (r.size >= 8) {
-          Cell c;
-          c.row = U16(d) + 1u;
-          c.col = static_cast<uint16_t>(U16(d + 2) + 1);
+          Cell c = CellAt(U16(d), U16(d + 2));
           if (d[7]) {
             c.kind = CellKind::Error;
             c.error = ErrorFromBiffCode(d[6]);
@@ -455,9 +466,7 @@ void BiffReader::ReadSheet(uint32_t offset, Sheet& sheet) {
       case kRecLabelSst:
         if (r.size >= 10) {
           uint32_t i = U32(d + 6);
-          Cell c;
-          c.row = U16(d) + 1u;
-          c.col = static_cast<uint16_t>(U16(d + 2) + 1);
+          Cell c = CellAt(U16(d), U16(d + 2));
           c.kind = CellKind::Text;
           // An index past the table (a damaged count) reads as an empty string.
           c.text = i < sst_.size() ? sst_[i] : book_.strings.Add(L"", 0);
@@ -480,9 +489,7 @@ void BiffReader::ReadSheet(uint32_t offset, Sheet& sheet) {
             PutNumber(sheet, row, col, U16(d + 4), F64(res));
             break;
           }
-          Cell c;
-          c.row = row + 1u;
-          c.col = static_cast<uint16_t>(col + 1);
+          Cell c = CellAt(row, col);
           switch (res[0]) {
             case 0:  // text in the STRING record that follows
               pendingString = true;

@@ -84,7 +84,6 @@ NumberStyle StyleOfFormatCode(const std::wstring& code) {
       bare += static_cast<wchar_t>(std::towlower(c));
     }
   }
-  for (size_t p; (p = bare.find(L"general")) != std::wstring::npos;) bare.erase(p, 7);
   if (bare.find_first_of(L"$€£¥₽") != std::wstring::npos) currency = true;
   if (currency) return NumberStyle::Currency;
   if (date || bare.find_first_of(L"dmyhs") != std::wstring::npos) return NumberStyle::Date;
@@ -157,6 +156,12 @@ double OleDateFromSerial(double serial, bool date1904) {
   // day behind OLE dates.
   if (serial >= 1 && serial < 61) return serial + 1;
   return serial;
+}
+
+bool DateOfSerial(double serial, bool date1904, double& ole) {
+  if (!(serial >= 0)) return false;
+  ole = OleDateFromSerial(serial, date1904);
+  return ole < 2958466;  // 01.01.10000
 }
 
 }  // namespace Spreadsheet

@@ -105,5 +105,8 @@ struct Workbook {
 
 // A number's OLE date (days since 1899-12-30) from Excel's serial in the workbook's date system.
 double OleDateFromSerial(double serial, bool date1904);
+// The OLE date of a serial that Excel shows as a date: from its system's day
+// 0 to 31.12.9999; false for any other number, NaN among them.
+bool DateOfSerial(double serial, bool date1904, double& ole);
 
 }  // namespace Spreadsheet

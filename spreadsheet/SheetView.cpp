@@ -33,6 +33,10 @@ std::wstring ColumnLetters(uint32_t col) {
 
 // A number as the user's locale writes it: 15 significant digits, no
 // grouping, the locale's decimal separator.
+constexpr size_t kShownCellChars = 1024;
+// A tab shows what Excel allows a sheet name: 31 characters.
+int TabChars(const std::wstring& name) { return static_cast<int>(std::min<size_t>(name.size(), 31)); }
+
 std::wstring NumberText(double d) {
   char buf[64];
   std::snprintf(buf, sizeof buf, "%.15g", d);
@@ -209,7 +213,7 @@ class View {
     for (size_t i = firstTab_; i < book_->model.sheets.size(); ++i) {
       const std::wstring& name = book_->model.sheets[i].name;
       SIZE size = {};
-      GetTextExtentPoint32W(dc, name.c_str(), static_cast<int>(name.size()), &size);
+      GetTextExtentPoint32W(dc, name.c_str(), TabChars(name), &size);
       int w = size.cx + 20;
       rects[i] = RECT{x, client.bottom - kTabHeight, x + w, client.bottom};
       x += w;
@@ -248,20 +252,29 @@ class View {
     VARIANT v;
     VariantInit(&v);
     switch (c.kind) {
-      case CellKind::Text: return book_->model.Text(c);
+      case CellKind::Text: {
+        // Excel shows at most 1,024 characters of a cell: a paint never
+        // copies or measures more, however long the text.
+        size_t len;
+        const wchar_t* p = book_->model.strings.Data(c.text, len);
+        return std::wstring(p, std::min<size_t>(len, kShownCellChars));
+      }
       case CellKind::Number: align = DT_RIGHT; return NumberText(c.number);
       case CellKind::Boolean: align = DT_CENTER; return c.boolean ? L"ИСТИНА" : L"ЛОЖЬ";
       case CellKind::Error: align = DT_CENTER; return ErrorText(c.error);
       case CellKind::Date:
         align = DT_RIGHT;
-        if (c.number < 0 || c.number >= 2958466) return NumberText(c.number);
+        if (!DateOfSerial(c.number, book_->model.date1904, V_DATE(&v))) return NumberText(c.number);
         V_VT(&v) = VT_DATE;
-        V_DATE(&v) = OleDateFromSerial(c.number, book_->model.date1904);
         return VariantText(v);
       case CellKind::Currency: {
         align = DT_RIGHT;
         wchar_t out[128];
         std::wstring plain = NumberText(c.number);
+        // Past what a currency value holds (1E+300) the number shows plain,
+        // as Automation gives it: no digits are cut.
+        CY cy;
+        if (VarCyFromR8(c.number, &cy) != S_OK) return plain;
         char num[64];
         std::snprintf(num, sizeof num, "%.4f", c.number);
         std::wstring n(num, num + std::strlen(num));
@@ -385,7 +398,7 @@ class View {
       SelectObject(dc, active ? boldFont_ : font_);
       SetTextColor(dc, active ? RGB(0, 96, 0) : RGB(40, 40, 40));
       const std::wstring& name = book_->model.sheets[i].name;
-      DrawTextW(dc, name.c_str(), static_cast<int>(name.size()), &rects[i],
+      DrawTextW(dc, name.c_str(), TabChars(name), &rects[i],
                 DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     }
     SelectObject(dc, old);

@@ -17,6 +17,14 @@ HRESULT SpreadsheetOpenWorkbook(const AnsiString& path, IDispatch** workbook, An
 HRESULT SpreadsheetOpenWorkbookBytes(const std::string& bytes, const AnsiString& path, IDispatch** workbook,
                                      AnsiString& reason);
 
+// The check a file passes before the platform's OLE code may open it: a
+// compound file must have a sound structure (the platform's storage code
+// follows damaged tables for minutes), else it is refused with the reason;
+// one that departs from the format only where this engine tolerates it
+// (a header's mini-stream cutoff) is for this engine alone.
+enum class SpreadsheetFileCheck { kAnyReader, kEngineOnly, kRefused };
+SpreadsheetFileCheck SpreadsheetCheckFile(const AnsiString& path, AnsiString& reason);
+
 // A child window of parent that shows the workbook's active sheet with sheet
 // tabs; null when workbook is not one of this engine's objects. The window
 // shares the workbook's state until it is destroyed and follows every change

@@ -2,6 +2,7 @@
 // workbook part, its sheets, shared strings and styles; every part is XML
 // pulled straight from the inflating zip entry, so a large sheet is never
 // held whole in memory.
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <cctype>
@@ -42,20 +43,54 @@ class Xml {
   XmlPull pull_;
 };
 
-// "_x000D_" and the like stand for characters XML cannot carry.
+// "_x000D_" and the like stand for UTF-16 units XML cannot carry; -1 where
+// s holds no such escape at i.
+long EscapedUnit(const std::wstring& s, size_t i) {
+  if (i + 6 >= s.size() || s[i] != L'_' || s[i + 1] != L'x' || s[i + 6] != L'_') return -1;
+  for (size_t k = 2; k < 6; ++k)
+    if (!std::iswxdigit(s[i + k])) return -1;
+  return static_cast<long>(std::wcstoul(s.substr(i + 2, 4).c_str(), nullptr, 16));
+}
+
+// An escape of a character XML does not allow (NUL, U+FFFE, half of a
+// surrogate pair) stays as written.
 void Unescape(std::wstring& s) {
   if (s.find(L"_x") == std::wstring::npos) return;
   std::wstring out;
   for (size_t i = 0; i < s.size(); ++i) {
-    if (s[i] == L'_' && i + 6 < s.size() && s[i + 1] == L'x' && s[i + 6] == L'_' &&
-        std::iswxdigit(s[i + 2]) && std::iswxdigit(s[i + 3]) && std::iswxdigit(s[i + 4]) && std::iswxdigit(s[i + 5])) {
-      out += static_cast<wchar_t>(std::wcstoul(s.substr(i + 2, 4).c_str(), nullptr, 16));
+    long unit = EscapedUnit(s, i);
+    if (unit >= 0xD800 && unit <= 0xDBFF) {
+      long low = EscapedUnit(s, i + 7);
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        out += static_cast<wchar_t>(unit);
+        out += static_cast<wchar_t>(low);
+        i += 13;
+        continue;
+      }
+    } else if (unit >= 0 && IsXmlChar(static_cast<unsigned long>(unit))) {
+      out += static_cast<wchar_t>(unit);
       i += 6;
-    } else {
-      out += s[i];
+      continue;
     }
+    out += s[i];
   }
   s.swap(out);
+}
+
+// Excel keeps at most this many characters in a cell.
+constexpr size_t kMaxCellChars = 32767;
+
+// Text joined from any number of XML nodes, cut to what a cell holds; the
+// bytes kept are bounded too, however many nodes come.
+void AppendCapped(std::string& to, const std::string& text) {
+  size_t room = 4 * kMaxCellChars + 16;
+  if (to.size() < room) to.append(text, 0, room - to.size());
+}
+std::wstring CellText(const std::string& utf8) {
+  std::wstring text = Utf8ToWide(utf8);
+  Unescape(text);
+  if (text.size() > kMaxCellChars) text.resize(kMaxCellChars);
+  return text;
 }
 
 std::string FolderOf(const std::string& part) {
@@ -125,37 +160,70 @@ double ParseNumber(const std::string& v, bool& ok) {
     if (fraction > 0) d /= kPow10[fraction];
     return negative ? -d : d;
   }
+  // strtod also takes "NaN", "inf" and hex; a cell's number is none of
+  // those, nor anything past the range of a double ("1e400").
+  if (v.find_first_not_of("0123456789+-.eE \t\r\n") != std::string::npos) return 0;
   char* end = nullptr;
   double d = std::strtod(v.c_str(), &end);
   while (end && (*end == ' ' || *end == '\t' || *end == '\r' || *end == '\n')) ++end;
-  ok = end && *end == 0 && end != v.c_str();
-  return d;
+  ok = end && *end == 0 && end != v.c_str() && std::isfinite(d);
+  return ok ? d : 0;
 }
 
-// "2024-03-01T12:30:00" (strict packages' t="d") to an OLE date.
+// Up to `digits` decimal digits at s[i] (at least one); false otherwise.
+bool Digits(const std::string& s, size_t& i, size_t digits, long long& out) {
+  size_t start = i;
+  out = 0;
+  while (i < s.size() && i - start < digits && s[i] >= '0' && s[i] <= '9') out = out * 10 + (s[i++] - '0');
+  return i > start;
+}
+
+// "2024-03-01T12:30:00[.5][Z]" or "12:30[:00]" (strict packages' t="d") to an
+// OLE date; false for anything else, or a date outside years 0-9999.
 bool ParseIsoDate(const std::string& s, double& ole) {
-  int y = 0, mo = 0, d = 0, h = 0, mi = 0;
+  size_t i = 0;
+  long long y = 0, mo = 0, d = 0, h = 0, mi = 0;
   double sec = 0;
-  if (std::sscanf(s.c_str(), "%d-%d-%dT%d:%d:%lf", &y, &mo, &d, &h, &mi, &sec) < 3) {
-    if (std::sscanf(s.c_str(), "%d:%d:%lf", &h, &mi, &sec) < 2) return false;
-    ole = (h * 3600 + mi * 60 + sec) / 86400.0;
+  auto at = [&](char c) { return i < s.size() && s[i] == c ? (++i, true) : false; };
+  bool date = s.size() > 4 && s[4] == '-';
+  if (date) {
+    if (!Digits(s, i, 4, y) || !at('-') || !Digits(s, i, 2, mo) || !at('-') || !Digits(s, i, 2, d)) return false;
+    if (mo < 1 || mo > 12 || d < 1 || d > 31) return false;
+    if (i < s.size() && !at('T')) return false;
+  }
+  if (i < s.size() || !date) {
+    if (!Digits(s, i, 2, h) || !at(':') || !Digits(s, i, 2, mi)) return false;
+    if (at(':')) {
+      long long whole = 0;
+      if (!Digits(s, i, 2, whole)) return false;
+      sec = static_cast<double>(whole);
+      if (at('.')) {
+        double scale = 0.1;
+        for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i, scale /= 10) sec += (s[i] - '0') * scale;
+      }
+    }
+    at('Z');
+    if (i != s.size() || h > 24 || mi > 59 || sec >= 61) return false;
+  }
+  double time = (static_cast<double>(h) * 3600 + static_cast<double>(mi) * 60 + sec) / 86400.0;
+  if (!date) {
+    ole = time;
     return true;
   }
-  if (mo < 1 || mo > 12 || d < 1 || d > 31) return false;
   // Days from the civil date (proleptic Gregorian), then from 1899-12-30.
-  int yy = y - (mo <= 2);
-  int era = (yy >= 0 ? yy : yy - 399) / 400;
-  int yoe = yy - era * 400;
-  int doy = (153 * (mo + (mo > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  long days = era * 146097L + doe - 719468L;  // days since 1970-01-01
-  ole = static_cast<double>(days + 25569) + (h * 3600 + mi * 60 + sec) / 86400.0;
+  long long yy = y - (mo <= 2);
+  long long era = (yy >= 0 ? yy : yy - 399) / 400;
+  long long yoe = yy - era * 400;
+  long long doy = (153 * (mo + (mo > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  long long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  long long days = era * 146097 + doe - 719468;  // days since 1970-01-01
+  ole = static_cast<double>(days + 25569) + time;
   return true;
 }
 
 class XlsxReader {
  public:
-  XlsxReader(const std::string& bytes, Workbook& book) : zip_(bytes), book_(book) {}
+  XlsxReader(const std::string& bytes, Workbook& book) : zip_(bytes), book_(book), itemCap_(ItemCap(bytes.size())) {}
   void Read();
 
  private:
@@ -172,6 +240,7 @@ class XlsxReader {
   std::vector<NumberStyle> xfStyles_;
   size_t activeTab_ = 0;
   size_t cells_ = 0;
+  size_t itemCap_;
 };
 
 std::vector<std::pair<std::string, Relationship>> XlsxReader::ReadRels(const std::string& part) {
@@ -201,16 +270,26 @@ void XlsxReader::Read() {
     throw ReadError{Reason::kUnknownFormat};
   }
   auto rels = ReadRels(workbookPart);
+  // A workbook has one string table and one style sheet: further
+  // relationships of those kinds are not read again.
+  bool strings = false, styles = false;
+  std::map<std::string, const Relationship*> byId;
   for (auto& r : rels) {
-    if (EndsWith(r.second.type, "/sharedStrings") && Part(r.second.target)) ReadSharedStrings(r.second.target);
-    if (EndsWith(r.second.type, "/styles") && Part(r.second.target)) ReadStyles(r.second.target);
+    byId[r.first] = &r.second;
+    if (!strings && EndsWith(r.second.type, "/sharedStrings") && Part(r.second.target)) {
+      strings = true;
+      ReadSharedStrings(r.second.target);
+    }
+    if (!styles && EndsWith(r.second.type, "/styles") && Part(r.second.target)) {
+      styles = true;
+      ReadStyles(r.second.target);
+    }
   }
   std::vector<std::pair<std::string, std::string>> sheets;  // name, relationship id
   ReadWorkbookPart(workbookPart, sheets);
   for (auto& s : sheets) {
-    const Relationship* rel = nullptr;
-    for (auto& r : rels)
-      if (r.first == s.second) rel = &r.second;
+    auto found = byId.find(s.second);
+    const Relationship* rel = found == byId.end() ? nullptr : found->second;
     Sheet sheet;
     sheet.name = Utf8ToWide(s.first);
     if (rel && EndsWith(rel->type, "/chartsheet")) sheet.kind = SheetKind::Chart;
@@ -258,11 +337,10 @@ void CollectText(Xml& xml, const char* endName, std::wstring& out) {
       if (xml.NameIs("rPh")) --phonetic;
       else if (xml.NameIs("t")) inT = false;
     } else if (inT && phonetic == 0) {
-      text += xml.Text();
+      AppendCapped(text, xml.Text());
     }
   }
-  out = Utf8ToWide(text);
-  Unescape(out);
+  out = CellText(text);
 }
 
 void XlsxReader::ReadSharedStrings(const std::string& part) {
@@ -272,6 +350,8 @@ void XlsxReader::ReadSharedStrings(const std::string& part) {
     if (n != XmlPull::kElement || !xml.NameIs("si")) continue;
     if (xml.Empty()) text.clear();
     else CollectText(xml, "si", text);
+    // No more strings than the workbook may hold cells to show them.
+    if (shared_.size() >= itemCap_) throw ReadError{Reason::kTooLarge};
     shared_.push_back(book_.strings.Add(text));
   }
 }
@@ -315,6 +395,17 @@ bool ParseRef(const std::string& r, uint32_t& row, uint32_t& col) {
   return true;
 }
 
+// A shared-string index: digits only ("0.5" or "1e0" is none); SIZE_MAX when not.
+size_t Index(const std::string& v) {
+  size_t n = 0;
+  if (v.empty() || v.size() > 9) return SIZE_MAX;
+  for (char ch : v) {
+    if (ch < '0' || ch > '9') return SIZE_MAX;
+    n = n * 10 + static_cast<size_t>(ch - '0');
+  }
+  return n;
+}
+
 uint32_t ParseCount(const std::string& v, uint32_t limit) {
   uint32_t n = 0;
   for (char ch : v) {
@@ -341,13 +432,16 @@ void XlsxReader::ReadSheet(const std::string& part, Sheet& sheet) {
     bool empty = xml.Empty();
     uint32_t cr = 0, cc = 0;
     unsigned style = 0;
+    bool badRef = false;  // a reference given but refused: the cell has no place, Excel drops it
     type.clear();
     for (const auto& a : xml.Attributes()) {
-      if (a.first == "r") ParseRef(a.second, cr, cc);
+      if (a.first == "r") badRef = !ParseRef(a.second, cr, cc);
       else if (a.first == "s") style = ParseCount(a.second, 1000000);
       else if (a.first == "t") type = a.second;
     }
-    if (cc) {
+    if (badRef) {
+      cr = cc = 0;
+    } else if (cc) {
       row = cr;
       col = cc;
     } else {
@@ -356,7 +450,7 @@ void XlsxReader::ReadSheet(const std::string& part, Sheet& sheet) {
     }
     Cell c;
     c.row = row;
-    c.col = static_cast<uint16_t>(col);
+    c.col = static_cast<uint16_t>(badRef || col > 16384 ? 0 : col);
     value.clear();
     bool hasValue = false, hasInline = false;
     if (!empty) {
@@ -380,11 +474,11 @@ void XlsxReader::ReadSheet(const std::string& part, Sheet& sheet) {
           if (xml.NameIs("v")) inV = false;
           else if (depth > 0) --depth;
         } else if (inV) {
-          value += xml.Text();
+          AppendCapped(value, xml.Text());
         }
       }
     }
-    if (row > 1048576 || col > 16384) continue;
+    if (badRef || row > 1048576 || col > 16384) continue;
     if (type == "inlineStr") {
       if (hasInline) {
         c.kind = CellKind::Text;
@@ -393,17 +487,14 @@ void XlsxReader::ReadSheet(const std::string& part, Sheet& sheet) {
     } else if (!hasValue) {
       // a formatted blank, or a formula without a stored result
     } else if (type == "s") {
-      bool ok;
-      double i = ParseNumber(value, ok);
-      if (ok && i >= 0 && i < shared_.size()) {
+      size_t i = Index(value);
+      if (i < shared_.size()) {
         c.kind = CellKind::Text;
-        c.text = shared_[static_cast<size_t>(i)];
+        c.text = shared_[i];
       }
     } else if (type == "str") {
-      std::wstring text = Utf8ToWide(value);
-      Unescape(text);
       c.kind = CellKind::Text;
-      c.text = book_.strings.Add(text);
+      c.text = book_.strings.Add(CellText(value));
     } else if (type == "b") {
       c.kind = CellKind::Boolean;
       c.boolean = value == "1" || value == "true";
@@ -426,7 +517,7 @@ void XlsxReader::ReadSheet(const std::string& part, Sheet& sheet) {
         c.kind = st == NumberStyle::Date ? CellKind::Date : st == NumberStyle::Currency ? CellKind::Currency : CellKind::Number;
       }
     }
-    if (++cells_ > kMaxCells) throw ReadError{Reason::kTooLarge};
+    if (++cells_ > itemCap_) throw ReadError{Reason::kTooLarge};
     sheet.Put(c);
   }
 }

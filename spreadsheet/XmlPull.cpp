@@ -11,12 +11,16 @@ constexpr size_t kMaxDepth = 256;
 constexpr size_t kMaxName = 1024;
 constexpr size_t kMaxAttributes = 1024;
 constexpr size_t kMaxText = 16u << 20;  // a cell holds at most 32,767 characters
+constexpr size_t kMaxTagAttributes = 1u << 20;  // all attribute values of one tag
+constexpr size_t kMaxReference = 64;  // "&#x0000...41;": leading zeros are allowed
 
 [[noreturn]] void Malformed(const char* detail) {
   throw ReadError{AnsiString(Reason::kDamaged) + " (XML: " + detail + ")"};
 }
 
 bool IsSpace(int c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+// XML 1.0 allows no other control character, raw or as a reference.
+bool IsControl(int c) { return c >= 0 && c < 0x20 && !IsSpace(c); }
 bool IsNameChar(int c) {
   return c >= 0x80 || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
          c == ':' || c == '-' || c == '.';
@@ -74,6 +78,10 @@ std::wstring Utf8ToWide(const std::string& s) {
       }
     }
     i += n;
+    // Encoded surrogates and overlong forms are malformed too: a lone
+    // surrogate must not reach the model.
+    static const unsigned long kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (n > 1 && (code < kLeast[n] || (code >= 0xD800 && code <= 0xDFFF))) code = 0xFFFD;
     if (code >= 0x10000 && code <= 0x10FFFF) {
       code -= 0x10000;
       out += static_cast<wchar_t>(0xD800 + (code >> 10));
@@ -83,6 +91,11 @@ std::wstring Utf8ToWide(const std::string& s) {
     }
   }
   return out;
+}
+
+bool IsXmlChar(unsigned long code) {
+  return code == 0x9 || code == 0xA || code == 0xD || (code >= 0x20 && code <= 0xD7FF) ||
+         (code >= 0xE000 && code <= 0xFFFD) || (code >= 0x10000 && code <= 0x10FFFF);
 }
 
 bool XmlPull::Fill() {
@@ -119,7 +132,7 @@ void XmlPull::ReadReference(std::string& out) {
   std::string ref;
   for (int c; (c = Must()) != ';';) {
     ref += static_cast<char>(c);
-    if (ref.size() > 12) Malformed("неверная ссылка на символ");
+    if (ref.size() > kMaxReference) Malformed("неверная ссылка на символ");
   }
   if (ref == "lt") out += '<';
   else if (ref == "gt") out += '>';
@@ -139,6 +152,7 @@ void XmlPull::ReadReference(std::string& out) {
       code = code * (hex ? 16 : 10) + static_cast<unsigned long>(v);
       if (code > 0x10FFFF) Malformed("неверная ссылка на символ");
     }
+    if (!IsXmlChar(code)) Malformed("недопустимый символ");
     AppendUtf8(out, code);
   } else {
     Malformed("неизвестная сущность");  // no DTD, so no other entity exists
@@ -160,6 +174,7 @@ void XmlPull::ReadStartTag() {
   name_ = LocalName(qualified);
   attrs_.clear();
   empty_ = false;
+  size_t attrBytes = 0;
   for (;;) {
     bool spaced = IsSpace(Peek());
     SkipSpace();
@@ -174,6 +189,7 @@ void XmlPull::ReadStartTag() {
     --pos_;  // c came from the buffer and is still there
     std::string attr, value;
     ReadName(attr);
+    if (attrBytes >= kMaxTagAttributes) Malformed("слишком длинные атрибуты");
     SkipSpace();
     Expect("=");
     SkipSpace();
@@ -181,9 +197,12 @@ void XmlPull::ReadStartTag() {
     if (quote != '"' && quote != '\'') Malformed("значение атрибута без кавычек");
     for (int v; (v = Must()) != quote;) {
       if (v == '<') Malformed("'<' в значении атрибута");
+      if (IsControl(v)) Malformed("недопустимый символ");
       if (v == '&') ReadReference(value);
       else value += static_cast<char>(v);
+      if (attrBytes + value.size() > kMaxTagAttributes) Malformed("слишком длинные атрибуты");
     }
+    attrBytes += value.size();
     if (attrs_.size() >= kMaxAttributes) Malformed("слишком много атрибутов");
     attrs_.emplace_back(LocalName(attr), std::move(value));
   }
@@ -209,6 +228,7 @@ XmlPull::Node XmlPull::Next() {
       text_.clear();
       while ((c = Peek()) >= 0 && c != '<') {
         Get();
+        if (IsControl(c)) Malformed("недопустимый символ");
         if (c == '&') ReadReference(text_);
         else text_ += static_cast<char>(c);
         if (text_.size() > kMaxText) Malformed("слишком длинный текст");
@@ -234,7 +254,9 @@ XmlPull::Node XmlPull::Next() {
         if (open_.empty()) Malformed("CDATA вне корневого элемента");
         text_.clear();
         while (text_.size() < 3 || text_.compare(text_.size() - 3, 3, "]]>") != 0) {
-          text_ += static_cast<char>(Must());
+          int ch = Must();
+          if (IsControl(ch)) Malformed("недопустимый символ");
+          text_ += static_cast<char>(ch);
           if (text_.size() > kMaxText) Malformed("слишком длинный текст");
         }
         text_.resize(text_.size() - 3);

@@ -73,5 +73,7 @@ class XmlPull {
 // UTF-8 to UTF-16; malformed bytes become U+FFFD.
 std::wstring Utf8ToWide(const std::string& s);
 void AppendUtf8(std::string& out, unsigned long code);
+// A character XML 1.0 allows in a document.
+bool IsXmlChar(unsigned long code);
 
 }  // namespace Spreadsheet

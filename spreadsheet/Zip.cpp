@@ -78,7 +78,7 @@ class EntryReader : public XmlSource {
 
 }  // namespace
 
-ZipArchive::ZipArchive(const std::string& bytes) : bytes_(bytes), budget_(kMaxArchiveBytes) {
+ZipArchive::ZipArchive(const std::string& bytes) : bytes_(bytes), budget_(InflateBudget(bytes.size())) {
   // The end record sits in the last 64 KiB + 22 bytes (its comment may vary).
   if (bytes.size() < 22) Damaged("архив ZIP слишком короткий");
   size_t end = std::string::npos;
@@ -94,32 +94,39 @@ ZipArchive::ZipArchive(const std::string& bytes) : bytes_(bytes), budget_(kMaxAr
   uint32_t dirSize = U32(bytes, end + 12);
   uint32_t dirOffset = U32(bytes, end + 16);
   if (dirOffset == 0xFFFFFFFFu || count == 0xFFFF) Damaged("архивы ZIP64 не поддерживаются");
-  if (static_cast<size_t>(dirOffset) + dirSize > end) Damaged("оглавление архива ZIP вне файла");
+  // Every offset check compares against what remains, so that no sum of
+  // file-given numbers can wrap past the buffer on a 32-bit build.
+  if (dirOffset > end || dirSize > end - dirOffset) Damaged("оглавление архива ZIP вне файла");
   size_t at = dirOffset;
   entries_.reserve(std::min<size_t>(count, dirSize / 46 + 1));
   for (uint32_t i = 0; i < count; ++i) {
-    if (at + 46 > end || U32(bytes, at) != 0x02014b50) Damaged("повреждено оглавление архива ZIP");
+    if (at > end || end - at < 46 || U32(bytes, at) != 0x02014b50) Damaged("повреждено оглавление архива ZIP");
     Entry e;
     e.method = static_cast<uint16_t>(U16(bytes, at + 10));
     e.compressedSize = U32(bytes, at + 20);
     e.size = U32(bytes, at + 24);
     uint32_t nameLen = U16(bytes, at + 28), extraLen = U16(bytes, at + 30), commentLen = U16(bytes, at + 32);
     uint32_t local = U32(bytes, at + 42);
-    if (at + 46 + nameLen > end) Damaged("повреждено оглавление архива ZIP");
+    if (end - at - 46 < nameLen) Damaged("повреждено оглавление архива ZIP");
     e.name = bytes.substr(at + 46, nameLen);
     at += 46 + static_cast<size_t>(nameLen) + extraLen + commentLen;
-    if (static_cast<size_t>(local) + 30 > bytes.size() || U32(bytes, local) != 0x04034b50) continue;
-    e.dataOffset = static_cast<size_t>(local) + 30 + U16(bytes, local + 26) + U16(bytes, local + 28);
-    if (e.dataOffset > bytes.size() || bytes.size() - e.dataOffset < e.compressedSize) continue;  // truncated entry
+    if (local >= bytes.size() || bytes.size() - local < 30 || U32(bytes, local) != 0x04034b50) continue;
+    size_t header = 30 + static_cast<size_t>(U16(bytes, local + 26)) + U16(bytes, local + 28);
+    if (bytes.size() - local < header) continue;
+    e.dataOffset = local + header;
+    if (bytes.size() - e.dataOffset < e.compressedSize) continue;  // truncated entry
     entries_.push_back(std::move(e));
   }
+  // One look-up table for all finds: a directory of thousands of names must
+  // not be scanned once per part the reader asks for. The first entry of a
+  // name stands, as before.
+  index_.reserve(entries_.size());
+  for (size_t i = 0; i < entries_.size(); ++i) index_.emplace(Lower(entries_[i].name), i);
 }
 
 const ZipArchive::Entry* ZipArchive::Find(const std::string& name) const {
-  std::string key = Lower(name);
-  for (const auto& e : entries_)
-    if (Lower(e.name) == key) return &e;
-  return nullptr;
+  auto it = index_.find(Lower(name));
+  return it == index_.end() ? nullptr : &entries_[it->second];
 }
 
 std::string ZipArchive::Extract(const Entry& entry, size_t cap) const {

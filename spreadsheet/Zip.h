@@ -3,6 +3,7 @@
 // stored or deflated entries inflated on demand with a cap on their size.
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace Spreadsheet {
@@ -35,6 +36,7 @@ class ZipArchive {
  private:
   const std::string& bytes_;
   std::vector<Entry> entries_;
+  std::unordered_map<std::string, size_t> index_;  // lower-case name -> first entry
   // What all entries together may still inflate to: many parts, each under
   // its own cap, must not add up to a bomb either.
   mutable size_t budget_;

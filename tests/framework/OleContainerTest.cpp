@@ -481,6 +481,37 @@ class OleServerTest : public OleContainerTest {
   std::string path = dir.File("book.xls");
 };
 
+// The engine's file check comes before the platform: a refused file reaches
+// neither the server nor the engine, one for the engine alone skips the server.
+TFileVerdict gVerdict = fvAnyReader;
+TFileVerdict FakeCheck(const AnsiString&, AnsiString& reason) {
+  if (gVerdict == fvRefused) reason = "Файл книги повреждён (неверный каталог файла OLE)";
+  return gVerdict;
+}
+
+TEST_F(OleServerTest, TheEnginesCheckDecidesWhoMayReadTheFile) {
+  TOleContainer::SetFileCheck(FakeCheck);
+  gVerdict = fvRefused;
+  try {
+    container->CreateObjectFromFile(path, false);
+    ADD_FAILURE() << "no error raised";
+  } catch (const EOleContainerError& e) {
+    EXPECT_EQ(e.Reason(), "Файл книги повреждён (неверный каталог файла OLE)");
+  }
+  EXPECT_FALSE(server.Logged("Load(storage)"));
+  EXPECT_TRUE(engine.opened.empty());
+  gVerdict = fvEngineOnly;
+  container->CreateObjectFromFile(path, false);
+  EXPECT_TRUE(container->IsBuiltin());
+  EXPECT_FALSE(server.Logged("Load(storage)"));
+  container->DestroyObject();
+  gVerdict = fvAnyReader;
+  container->CreateObjectFromFile(path, false);
+  EXPECT_FALSE(container->IsBuiltin());
+  container->DestroyObject();
+  TOleContainer::SetFileCheck(nullptr);
+}
+
 TEST_F(OleServerTest, EmbedsRunsOpensClosesAndLetsTheServerGo) {
   container->CreateObjectFromFile(path, false);
   EXPECT_FALSE(container->IsBuiltin());

@@ -6,44 +6,18 @@
 #include <cstring>
 #include <random>
 
-#include <zlib.h>
-
 #include "framework/Unicode.h"
 #include "spreadsheet/Readers.h"
 #include "spreadsheet/XmlPull.h"
 #include "spreadsheet/Zip.h"
+#include "tests/spreadsheet/CraftedBooks.h"
 #include "tests/support/TestSupport.h"
 
 using namespace Spreadsheet;
 
 namespace {
 
-// ---- BIFF streams built record by record ----
-
-std::string U16(unsigned v) { return std::string{char(v & 0xFF), char((v >> 8) & 0xFF)}; }
-std::string U32(unsigned long v) { return U16(v & 0xFFFF) + U16((v >> 16) & 0xFFFF); }
-std::string F64(double d) {
-  std::string s(8, '\0');
-  std::memcpy(&s[0], &d, 8);
-  return s;
-}
-std::string Rec(unsigned type, const std::string& data) { return U16(type) + U16(static_cast<unsigned>(data.size())) + data; }
-std::string Bof(unsigned version, unsigned kind) { return Rec(0x0809, U16(version) + U16(kind) + std::string(12, '\0')); }
-std::string Eof() { return Rec(0x000A, ""); }
-// BIFF8 XLUnicodeString, compressed (8-bit) characters.
-std::string Str8(const std::string& ascii) { return U16(static_cast<unsigned>(ascii.size())) + '\0' + ascii; }
-std::string Cell3(unsigned row, unsigned col, unsigned xf) { return U16(row) + U16(col) + U16(xf); }
-
-// A BIFF8 stream: globals (given records plus one BOUNDSHEET), then the sheet.
-std::string Biff8(const std::string& globals, const std::string& sheet, unsigned version = 0x0600) {
-  std::string name = version == 0x0600 ? std::string("\x05\x00", 2) + "Sheet" : std::string("\x05", 1) + "Sheet";
-  auto build = [&](unsigned long offset) {
-    return Bof(version, 5) + globals + Rec(0x0085, U32(offset) + std::string("\0\0", 2) + name) + Eof();
-  };
-  std::string head = build(0);
-  head = build(head.size());
-  return head + Bof(version, 0x10) + sheet + Eof();
-}
+using namespace crafted;
 
 struct CellCheck {
   uint32_t row, col;
@@ -365,8 +339,23 @@ std::string Fixture(const std::string& name) {
 TEST(Fuzz, DamagedVariantsNeverCrash) {
   std::mt19937 rng(20261207);
   int read = 0, refused = 0;
-  for (const char* name : {"types.xls", "types.xlsx", "date1904.xls", "date1904.xlsx"}) {
-    std::string original = Fixture(name);
+  std::vector<std::pair<std::string, std::string>> books;
+  for (const char* name : {"types.xls", "types.xlsx", "date1904.xls", "date1904.xlsx"}) books.push_back({name, Fixture(name)});
+  // Built here: a version-4 compound file with a stream in regular sectors
+  // and one in the mini stream, and a package with shared strings and styles.
+  std::string biff = Biff8(Rec(0x00FC, U32(1) + U32(1) + Str8("s")),
+                           Rec(0x00FD, Cell3(0, 0, 0) + U32(0)) + TextFormula(1, 0) + Rec(0x04BC, std::string(12, '\0')) +
+                               Rec(0x0207, Str8("f")) + Rec(0x00BD, U16(2) + U16(0) + U16(0) + U32(6) + U16(0) + U32(10) + U16(1)));
+  biff.resize(5000, '\0');
+  books.push_back({"v4.xls", MakeCfb({{"Workbook", biff}, {"\x05SummaryInformation", std::string(300, 's')}}, 4).bytes});
+  XlsxBook package;
+  package.sheets = {{"S", SheetXml("<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" s=\"1\"><v>2</v></c>"
+                                   "<c r=\"C1\" t=\"inlineStr\"><is><t>i_x000D_</t></is></c></row>")}};
+  package.sharedStrings = "<sst><si><r><t>a</t></r><r><t>b</t></r></si></sst>";
+  package.styles = "<styleSheet><numFmts><numFmt numFmtId=\"164\" formatCode=\"dd.mm\"/></numFmts>"
+                   "<cellXfs><xf numFmtId=\"0\"/><xf numFmtId=\"164\"/></cellXfs></styleSheet>";
+  books.push_back({"crafted.xlsx", MakeXlsx(package)});
+  for (const auto& [name, original] : books) {
     ASSERT_FALSE(original.empty()) << name;
     // The bare BIFF stream too, so that damage reaches the records and not
     // only the compound file around them.
@@ -424,24 +413,6 @@ TEST(Fuzz, DamagedSheetXmlNeverCrashes) {
 }  // namespace
 
 namespace {
-
-// A zip archive of one deflated entry, built here.
-std::string ZipOf(const std::string& name, const std::string& content) {
-  uLongf size = compressBound(static_cast<uLong>(content.size()));
-  std::string z(size, '\0');
-  compress2(reinterpret_cast<Bytef*>(&z[0]), &size, reinterpret_cast<const Bytef*>(content.data()),
-            static_cast<uLong>(content.size()), 9);
-  std::string raw = z.substr(2, size - 6);  // zlib header and checksum off: raw deflate
-  std::string local = U32(0x04034b50) + U16(20) + U16(0) + U16(8) + U32(0) + U32(0) +
-                      U32(static_cast<unsigned long>(raw.size())) + U32(static_cast<unsigned long>(content.size())) +
-                      U16(static_cast<unsigned>(name.size())) + U16(0) + name + raw;
-  std::string central = U32(0x02014b50) + U16(20) + U16(20) + U16(0) + U16(8) + U32(0) + U32(0) +
-                        U32(static_cast<unsigned long>(raw.size())) + U32(static_cast<unsigned long>(content.size())) +
-                        U16(static_cast<unsigned>(name.size())) + U16(0) + U16(0) + U16(0) + U16(0) + U32(0) + U32(0) + name;
-  std::string end = U32(0x06054b50) + U16(0) + U16(0) + U16(1) + U16(1) +
-                    U32(static_cast<unsigned long>(central.size())) + U32(static_cast<unsigned long>(local.size())) + U16(0);
-  return local + central + end;
-}
 
 TEST(Zip, EntriesInflateWithinTheirCap) {
   std::string content(1 << 20, 'a');
