@@ -66,6 +66,7 @@ class Sheet {
  public:
   std::wstring name;
   SheetKind kind = SheetKind::Worksheet;
+  std::string part;  // .xlsx: the package part that holds the sheet
 
   bool HasCells() const { return kind == SheetKind::Worksheet || kind == SheetKind::MacroSheet; }
   // Records one cell; a later record for the same position wins. An Empty cell
@@ -73,6 +74,10 @@ class Sheet {
   void Put(const Cell& cell);
   // Sorts and deduplicates; call once after the last Put.
   void Finish();
+  // An edit of a finished sheet: replaces, adds or (an Empty cell) removes the
+  // value at the cell's position, keeping the order. The used range grows but
+  // never shrinks, as Excel's does until the book is saved.
+  void Set(const Cell& cell);
   // Null when the file records nothing at that position.
   const Cell* Find(uint32_t row, uint32_t col) const;
   // Excel's last used cell: the bottom-right corner of everything recorded; A1 when empty.

@@ -216,6 +216,7 @@ void XlsxReader::Read() {
     if (rel && EndsWith(rel->type, "/chartsheet")) sheet.kind = SheetKind::Chart;
     else if (rel && EndsWith(rel->type, "/dialogsheet")) sheet.kind = SheetKind::Dialog;
     else if (rel && EndsWith(rel->type, "/macrosheet")) sheet.kind = SheetKind::MacroSheet;
+    if (rel) sheet.part = rel->target;
     if (sheet.HasCells() && rel && Part(rel->target)) ReadSheet(rel->target, sheet);
     sheet.Finish();
     book_.sheets.push_back(std::move(sheet));

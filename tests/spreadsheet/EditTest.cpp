@@ -1,0 +1,555 @@
+// Editing the open book: typed text read in the user's locale, undo and
+// redo, the automation answers that follow the edits, and SaveAs writing the
+// edits into a file of the book's own format that reads back with every
+// other cell, part and stream as it was.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "framework/Unicode.h"
+#include "spreadsheet/Edits.h"
+#include "spreadsheet/Readers.h"
+#include "spreadsheet/Spreadsheet.h"
+#include "spreadsheet/Writers.h"
+#include "spreadsheet/XmlPull.h"
+#include "spreadsheet/Zip.h"
+#include "tests/spreadsheet/DispatchHelpers.h"
+#include "tests/support/TestSupport.h"
+
+using namespace Spreadsheet;
+
+namespace {
+
+std::string HostPath(std::string path) {
+  if (!path.empty() && path[0] == '/') path = "Z:" + path;
+  for (char& c : path)
+    if (c == '/') c = '\\';
+  return path;
+}
+std::string BuildPath(const std::string& name) {
+  const char* dir = std::getenv("X2Z_BINARY_DIR");
+  return HostPath(std::string(dir ? dir : ".") + "/fixtures/" + name);
+}
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream f(AnsiToWide(path).c_str(), std::ios::binary);
+  std::ostringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+bool Exists(const std::string& path) { return GetFileAttributesW(AnsiToWide(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+const Separators kRu{L',', 0xA0};
+
+TEST(TypedText, NumbersInTheUsersLocale) {
+  struct Case {
+    const wchar_t* text;
+    bool number;
+    double value;
+  } cases[] = {
+      {L"12,5", true, 12.5},         {L"-3", true, -3},           {L"+7", true, 7},
+      {L" 42 ", true, 42},           {L",5", true, 0.5},          {L"1\xA0" L"234,5", true, 1234.5},
+      {L"1 234 567", true, 1234567}, {L"1,5E-3", true, 0.0015},   {L"2e3", true, 2000},
+      {L"12.5", false, 0},           {L"1,2,3", false, 0},        {L"12%", false, 0},
+      {L"1 23", false, 0},           {L"12 3456", false, 0},      {L"E5", false, 0},
+      {L"1E", false, 0},             {L"", false, 0},             {L"-", false, 0},
+      {L"ЕНиР 2-1", false, 0},       {L"1e400", false, 0},        {L"0012", true, 12},
+  };
+  for (const auto& c : cases) {
+    double v = -99;
+    EXPECT_EQ(c.number, ParseNumber(c.text, kRu, v)) << WideToAnsi(c.text);
+    if (c.number) EXPECT_DOUBLE_EQ(c.value, v) << WideToAnsi(c.text);
+  }
+  double v;
+  EXPECT_TRUE(ParseNumber(L"12.5", Separators{L'.', L','}, v));
+  EXPECT_DOUBLE_EQ(12.5, v);
+  EXPECT_FALSE(ParseNumber(L"12,5", Separators{L'.', L','}, v));  // a group of two digits
+}
+
+TEST(TypedText, ApostropheFormulaAndKinds) {
+  Workbook wb;
+  Cell date;
+  date.kind = CellKind::Date;
+  date.number = 45000;
+  struct Case {
+    const wchar_t* text;
+    const Cell* old;
+    CellKind kind;
+    const wchar_t* stored;
+    bool formula;
+  } cases[] = {
+      {L"'0012", nullptr, CellKind::Text, L"0012", false},
+      {L"'", nullptr, CellKind::Empty, L"", false},
+      {L"=A1*2", nullptr, CellKind::Text, L"=A1*2", true},
+      {L"=", nullptr, CellKind::Text, L"=", false},
+      {L"", nullptr, CellKind::Empty, L"", false},
+      {L"12,5", nullptr, CellKind::Number, L"", false},
+      {L"12,5", &date, CellKind::Date, L"", false},  // the date format stays
+      {L"текст", &date, CellKind::Text, L"текст", false},
+  };
+  for (const auto& c : cases) {
+    bool formula = !c.formula;
+    Cell got = TypedCell(wb, c.old, 3, 4, c.text, kRu, &formula);
+    EXPECT_EQ(c.kind, got.kind) << WideToAnsi(c.text);
+    EXPECT_EQ(c.formula, formula) << WideToAnsi(c.text);
+    EXPECT_EQ(3u, got.row);
+    EXPECT_EQ(4u, got.col);
+    if (got.kind == CellKind::Text) EXPECT_EQ(std::wstring(c.stored), wb.Text(got)) << WideToAnsi(c.text);
+  }
+}
+
+TEST(Clipboard, TabSeparatedRowsBothWays) {
+  struct Case {
+    const wchar_t* text;
+    std::vector<std::vector<std::wstring>> rows;
+  } cases[] = {
+      {L"a\tb\r\nc\td\r\n", {{L"a", L"b"}, {L"c", L"d"}}},
+      {L"a\tb", {{L"a", L"b"}}},
+      {L"a\n\nb\n", {{L"a"}, {L""}, {L"b"}}},
+      {L"\t\r\n", {{L"", L""}}},
+      {L"\"x\ty\"\t\"say \"\"hi\"\"\"\r\n", {{L"x\ty", L"say \"hi\""}}},
+      {L"\"two\r\nlines\"\tz", {{L"two\r\nlines", L"z"}}},
+      {L"\"open", {{L"\"open"}}},
+      {L"", {}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.rows, SplitPasted(c.text)) << WideToAnsi(c.text);
+
+  Workbook wb;
+  wb.sheets.resize(1);
+  Cell t;
+  t.row = 1;
+  t.col = 1;
+  t.kind = CellKind::Text;
+  t.text = wb.strings.Add(L"с\tтабом");
+  Cell n;
+  n.row = 2;
+  n.col = 2;
+  n.kind = CellKind::Number;
+  n.number = 12.5;
+  wb.sheets[0].Put(t);
+  wb.sheets[0].Put(n);
+  wb.sheets[0].Finish();
+  std::wstring copied = CopyText(wb, 0, 1, 1, 2, 2, kRu);
+  EXPECT_EQ(std::wstring(L"\"с\tтабом\"\t\r\n\t12,5\r\n"), copied);
+  EXPECT_EQ((std::vector<std::vector<std::wstring>>{{L"с\tтабом", L""}, {L"", L"12,5"}}), SplitPasted(copied));
+}
+
+// A book of one sheet with A1 = 1 and B2 = "b".
+std::shared_ptr<Book> SmallBook() {
+  auto book = std::make_shared<Book>();
+  book->model.sheets.resize(1);
+  Cell a;
+  a.row = 1;
+  a.col = 1;
+  a.kind = CellKind::Number;
+  a.number = 1;
+  Cell b;
+  b.row = 2;
+  b.col = 2;
+  b.kind = CellKind::Text;
+  b.text = book->model.strings.Add(L"b");
+  book->model.sheets[0].Put(a);
+  book->model.sheets[0].Put(b);
+  book->model.sheets[0].Finish();
+  return book;
+}
+
+Cell NumberAt(uint32_t row, uint32_t col, double v) {
+  Cell c;
+  c.row = row;
+  c.col = static_cast<uint16_t>(col);
+  c.kind = CellKind::Number;
+  c.number = v;
+  return c;
+}
+Cell EmptyAt(uint32_t row, uint32_t col) {
+  Cell c;
+  c.row = row;
+  c.col = static_cast<uint16_t>(col);
+  return c;
+}
+
+TEST(Edits, UndoRedoAndWhatDiffersFromTheFile) {
+  auto book = SmallBook();
+  int told = 0;
+  book->Listen([&] { ++told; });
+  const Sheet& s = book->model.sheets[0];
+  EXPECT_FALSE(ApplyEdits(*book, 0, {NumberAt(1, 1, 1)}));  // the same value: no change
+  EXPECT_TRUE(book->saved);
+  EXPECT_EQ(0, told);
+
+  ASSERT_TRUE(ApplyEdits(*book, 0, {NumberAt(1, 1, 5), NumberAt(9, 3, 7), EmptyAt(2, 2)}));
+  EXPECT_FALSE(book->saved);
+  EXPECT_EQ(1, told);
+  EXPECT_EQ(5, s.Find(1, 1)->number);
+  EXPECT_EQ(nullptr, s.Find(2, 2));
+  EXPECT_EQ(9u, s.LastRow());  // the used range grows
+  EXPECT_EQ((ChangedCells{{0, {{1, 1}, {2, 2}, {9, 3}}}}), ChangedPositions(*book));
+
+  ASSERT_TRUE(ApplyEdits(*book, 0, {NumberAt(1, 1, 1)}));  // back to the file's value
+  EXPECT_EQ((ChangedCells{{0, {{2, 2}, {9, 3}}}}), ChangedPositions(*book));
+  ASSERT_TRUE(Undo(*book));
+  EXPECT_EQ(5, s.Find(1, 1)->number);
+  ASSERT_TRUE(Undo(*book));
+  EXPECT_EQ(1, s.Find(1, 1)->number);
+  EXPECT_EQ(std::wstring(L"b"), book->model.Text(*s.Find(2, 2)));
+  EXPECT_EQ(nullptr, s.Find(9, 3));
+  EXPECT_TRUE(ChangedPositions(*book).empty());
+  EXPECT_FALSE(Undo(*book));
+  EXPECT_FALSE(book->saved);  // as in Excel, undoing does not make the book saved
+
+  ASSERT_TRUE(Redo(*book));
+  EXPECT_EQ(7, s.Find(9, 3)->number);
+  ASSERT_TRUE(Redo(*book));
+  EXPECT_FALSE(Redo(*book));
+  ASSERT_TRUE(Undo(*book));
+  ASSERT_TRUE(ApplyEdits(*book, 0, {NumberAt(3, 3, 3)}));  // a new edit ends the redo history
+  EXPECT_FALSE(Redo(*book));
+  // Positions outside the sheet are left out.
+  EXPECT_FALSE(ApplyEdits(*book, 0, {NumberAt(0, 1, 1), NumberAt(1, 0, 1), NumberAt(1048577, 1, 1)}));
+  EXPECT_FALSE(ApplyEdits(*book, 3, {NumberAt(1, 1, 2)}));
+}
+
+TComPtr<IDispatch> Open(const std::string& path) {
+  TComPtr<IDispatch> wb;
+  AnsiString reason;
+  EXPECT_EQ(S_OK, SpreadsheetOpenWorkbook(path, wb.Out(), reason)) << path << ": " << Escaped(reason);
+  return wb;
+}
+
+TComPtr<IDispatch> CellOf(IDispatch* workbook, LONG sheet, LONG row, LONG col) {
+  TVar sheets, s, cell;
+  EXPECT_EQ(S_OK, Get(workbook, L"Worksheets", {}, sheets).hr);
+  EXPECT_EQ(S_OK, Get(sheets.Dispatch(), L"Item", {I4(sheet)}, s).hr);
+  EXPECT_EQ(S_OK, Get(s.Dispatch(), L"Cells", {I4(row), I4(col)}, cell).hr);
+  return TComPtr<IDispatch>(cell.Dispatch());
+}
+
+CallResult SetValue(IDispatch* workbook, LONG sheet, LONG row, LONG col, VARIANT v) {
+  return Call(CellOf(workbook, sheet, row, col).Get(), L"Value", DISPATCH_PROPERTYPUT, {v}, nullptr);
+}
+
+bool Saved(IDispatch* workbook) {
+  TVar v;
+  EXPECT_EQ(S_OK, Get(workbook, L"Saved", {}, v).hr);
+  return V_BOOL(&v.Get()) != VARIANT_FALSE;
+}
+
+CallResult LastRow(IDispatch* workbook, LONG& row) {
+  TVar sheet, cells, last, r;
+  EXPECT_EQ(S_OK, Get(workbook, L"ActiveSheet", {}, sheet).hr);
+  EXPECT_EQ(S_OK, Get(sheet.Dispatch(), L"Cells", {}, cells).hr);
+  CallResult result = Get(cells.Dispatch(), L"SpecialCells", {I4(11)}, last);
+  if (result.hr == S_OK) {
+    EXPECT_EQ(S_OK, Get(last.Dispatch(), L"Row", {}, r).hr);
+    row = V_I4(&r.Get());
+  }
+  return result;
+}
+
+TEST(EditAutomation, AnswersFollowTheEdits) {
+  TComPtr<IDispatch> wb = Open(BuildPath("spreadsheet/types.xlsx"));
+  ASSERT_TRUE(wb);
+  std::shared_ptr<Book> book = BookOf(wb.Get());
+  ASSERT_TRUE(book);
+  LONG row = 0;
+  ASSERT_EQ(S_OK, LastRow(wb.Get(), row).hr);  // the third sheet is active: one cell
+  EXPECT_EQ(1, row);
+  EXPECT_TRUE(Saved(wb.Get()));
+
+  EXPECT_EQ(S_OK, SetValue(wb.Get(), 3, 7, 2, Str(L"12,5")).hr);
+  EXPECT_FALSE(Saved(wb.Get()));
+  TVar v;
+  ASSERT_EQ(S_OK, Get(CellOf(wb.Get(), 3, 7, 2).Get(), L"Value", {}, v).hr);
+  ASSERT_EQ(VT_R8, v.Type());
+  EXPECT_EQ(12.5, V_R8(&v.Get()));
+  ASSERT_EQ(S_OK, LastRow(wb.Get(), row).hr);
+  EXPECT_EQ(7, row);  // typed below the last used row
+
+  // The in-place editor open: the edit probe is refused, as Excel refuses it.
+  book->editing = true;
+  EXPECT_EQ(RPC_E_CALL_REJECTED, LastRow(wb.Get(), row).hr);
+  book->editing = false;
+  EXPECT_EQ(S_OK, LastRow(wb.Get(), row).hr);
+
+  struct Put {
+    VARIANT value;
+    VARTYPE type;
+  } puts[] = {{Str(L"'7"), VT_BSTR}, {Boolean(true), VT_BOOL}, {I4(3), VT_R8}};
+  for (auto& p : puts) {
+    EXPECT_EQ(S_OK, SetValue(wb.Get(), 1, 40, 1, p.value).hr);
+    TVar got;
+    ASSERT_EQ(S_OK, Get(CellOf(wb.Get(), 1, 40, 1).Get(), L"Value", {}, got).hr);
+    EXPECT_EQ(p.type, got.Type());
+  }
+  // A range of several cells takes no value.
+  TVar sheet, range;
+  ASSERT_EQ(S_OK, Get(wb.Get(), L"ActiveSheet", {}, sheet).hr);
+  ASSERT_EQ(S_OK, Get(sheet.Dispatch(), L"Cells", {}, range).hr);
+  EXPECT_EQ(DISP_E_EXCEPTION, Call(range.Dispatch(), L"Value", DISPATCH_PROPERTYPUT, {I4(1)}, nullptr).hr);
+}
+
+// A cell's value as text for comparing books: kind and value.
+std::string Describe(const Workbook& wb, const Cell& c) {
+  std::ostringstream s;
+  s << "R" << c.row << "C" << c.col << " kind " << static_cast<int>(c.kind) << " ";
+  if (c.kind == CellKind::Text) s << WideToAnsi(wb.Text(c)).c_str();
+  else if (c.kind == CellKind::Boolean) s << c.boolean;
+  else if (c.kind == CellKind::Error) s << c.error;
+  else s << c.number;
+  return s.str();
+}
+
+void ExpectSameCells(const Workbook& want, const Workbook& got, const std::string& what) {
+  ASSERT_EQ(want.sheets.size(), got.sheets.size()) << what;
+  for (size_t i = 0; i < want.sheets.size(); ++i) {
+    std::vector<std::string> a, b;
+    for (const Cell& c : want.sheets[i].Cells()) a.push_back(Describe(want, c));
+    for (const Cell& c : got.sheets[i].Cells()) b.push_back(Describe(got, c));
+    EXPECT_EQ(a, b) << what << " sheet " << i;
+    EXPECT_EQ(want.sheets[i].LastRow(), got.sheets[i].LastRow()) << what << " sheet " << i;
+  }
+}
+
+// The edits of the round trips, on the first sheet unless said otherwise.
+struct EditCase {
+  LONG sheet, row, col;
+  const wchar_t* typed;
+};
+const EditCase kEdits[] = {
+    {1, 1, 1, L"Новый шифр ЕНиР 1-2"},  // text over text
+    {1, 2, 1, L"12,5"},                  // a number over a number
+    {1, 2, 2, L""},                      // cleared
+    {1, 6, 1, L"7"},                     // over a formula with a number
+    {1, 6, 2, L"Итого <&>"},             // over a formula with text
+    {1, 3, 1, L"'0012"},                 // text forced over a boolean
+    {1, 5, 9, L"42"},                    // a new cell in a row that has cells
+    {1, 40, 3, L"ниже последней строки"},  // a new row below the used range
+    {1, 12, 2, L"_x0041_ \x1 ok"},       // characters XML cannot carry as they are
+    {2, 3, 2, L"второй лист"},
+};
+
+void ApplyTypedEdits(IDispatch* wb) {
+  for (const auto& e : kEdits) {
+    TComPtr<IDispatch> cell = CellOf(wb, e.sheet, e.row, e.col);
+    EXPECT_EQ(S_OK, Call(cell.Get(), L"Value", DISPATCH_PROPERTYPUT, {Str(e.typed)}, nullptr).hr);
+  }
+}
+
+// Writes what the independent reader must find in a saved book: one line per
+// cell of the edited sheets, "sheet<TAB>ref<TAB>type<TAB>value" (UTF-8).
+void WriteExpectations(const Workbook& wb, const std::string& path) {
+  std::string out;
+  for (size_t i = 0; i < 2; ++i) {
+    for (const Cell& c : wb.sheets[i].Cells()) {
+      std::string ref;
+      for (uint32_t col = c.col; col > 0; col = (col - 1) / 26) ref.insert(ref.begin(), static_cast<char>('A' + (col - 1) % 26));
+      ref += std::to_string(c.row);
+      std::string name, value, type;
+      for (wchar_t ch : wb.sheets[i].name) AppendUtf8(name, ch);
+      char buf[40];
+      switch (c.kind) {
+        case CellKind::Text:
+          type = "s";
+          for (wchar_t ch : wb.Text(c)) AppendUtf8(value, ch);
+          break;
+        case CellKind::Boolean: type = "b"; value = c.boolean ? "1" : "0"; break;
+        case CellKind::Error:
+          type = "e";
+          for (const wchar_t* p = ErrorText(c.error); *p; ++p) value += static_cast<char>(*p);
+          break;
+        default:
+          type = "n";
+          std::snprintf(buf, sizeof buf, "%.17g", c.number);
+          value = buf;
+      }
+      std::string escaped;
+      for (char ch : value) escaped += ch == '\t' ? std::string("\\t") : ch == '\n' ? std::string("\\n") : ch == '\\' ? std::string("\\\\") : std::string(1, ch);
+      out += name + "\t" + ref + "\t" + type + "\t" + escaped + "\n";
+    }
+  }
+  std::ofstream f(AnsiToWide(path).c_str(), std::ios::binary);
+  f << out;
+}
+
+class RoundTrip : public testing::TestWithParam<const char*> {};
+
+TEST_P(RoundTrip, SavedBookHoldsTheEditsAndEverythingElse) {
+  std::string ext = GetParam();
+  std::string source = BuildPath("spreadsheet/types" + ext);
+  CreateDirectoryW(AnsiToWide(BuildPath("saved")).c_str(), nullptr);
+  // Saved under an .xls name whatever the format, as the program's write-back does.
+  std::string target = BuildPath("saved/types" + ext + ".tmp0001.xls");
+  DeleteFileW(AnsiToWide(target).c_str());
+  TComPtr<IDispatch> wb = Open(source);
+  ASSERT_TRUE(wb);
+  std::shared_ptr<Book> book = BookOf(wb.Get());
+  ApplyTypedEdits(wb.Get());
+  ASSERT_EQ(std::wstring(L"Новый шифр ЕНиР 1-2"), book->model.Text(*book->model.sheets[0].Find(1, 1)));
+  EXPECT_FALSE(Saved(wb.Get()));
+  CallResult r = Call(wb.Get(), L"SaveAs", DISPATCH_METHOD, {Str(AnsiToWide(target).c_str())}, nullptr);
+  ASSERT_EQ(S_OK, r.hr) << Escaped(WideToAnsi(r.description));
+  EXPECT_TRUE(Saved(wb.Get()));
+  EXPECT_FALSE(Exists(target + ".x2z~"));
+
+  std::string original = ReadAll(source), saved = ReadAll(target);
+  Workbook back;
+  AnsiString reason;
+  ASSERT_TRUE(ReadWorkbook(saved, back, reason)) << Escaped(reason);
+  ExpectSameCells(book->model, back, "saved " + ext);
+  WriteExpectations(book->model, target + ".expect");
+
+  if (ext == ".xlsx") {
+    // Every part but the two edited sheets: the same compressed bytes.
+    ZipArchive a(original), b(saved);
+    ASSERT_EQ(a.Entries().size(), b.Entries().size());
+    for (size_t i = 0; i < a.Entries().size(); ++i) {
+      const auto& x = a.Entries()[i];
+      const auto& y = b.Entries()[i];
+      EXPECT_EQ(x.name, y.name);
+      bool edited = x.name == book->model.sheets[0].part || x.name == book->model.sheets[1].part;
+      if (!edited)
+        EXPECT_EQ(original.substr(x.dataOffset, x.compressedSize), saved.substr(y.dataOffset, y.compressedSize)) << x.name;
+      else
+        EXPECT_NE(original.substr(x.dataOffset, x.compressedSize), saved.substr(y.dataOffset, y.compressedSize)) << x.name;
+    }
+  }
+
+  // A second edit after saving builds on the saved file.
+  EXPECT_EQ(S_OK, SetValue(wb.Get(), 3, 1, 1, Str(L"после сохранения")).hr);
+  std::string second = BuildPath("saved/types" + ext + ".second");
+  ASSERT_EQ(S_OK, Call(wb.Get(), L"SaveAs", DISPATCH_METHOD, {Str(AnsiToWide(second).c_str())}, nullptr).hr);
+  Workbook again;
+  ASSERT_TRUE(ReadWorkbook(ReadAll(second), again, reason)) << Escaped(reason);
+  ExpectSameCells(book->model, again, "second save " + ext);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, RoundTrip, testing::Values(".xlsx", ".xls"));
+
+TEST(RoundTripXls, OtherStreamsAndSheetsKeepTheirBytes) {
+  std::string source = BuildPath("spreadsheet/types.xls");
+  std::string target = BuildPath("saved/types.xls.streams.xls");
+  CreateDirectoryW(AnsiToWide(BuildPath("saved")).c_str(), nullptr);
+  TComPtr<IDispatch> wb = Open(source);
+  ASSERT_TRUE(wb);
+  std::shared_ptr<Book> book = BookOf(wb.Get());
+  EXPECT_EQ(S_OK, SetValue(wb.Get(), 2, 3, 2, Str(L"длиннее прежнего текста в ячейке")).hr);
+  ASSERT_EQ(S_OK, Call(wb.Get(), L"SaveAs", DISPATCH_METHOD, {Str(AnsiToWide(target).c_str())}, nullptr).hr);
+  // The stream alone: every sheet but the second one keeps its records; the
+  // ones after it move by what the second one grew.
+  std::string original = ReadAll(source), saved = ReadAll(target);
+  auto stream = [](const std::string& file) {
+    IStorage* stg = nullptr;
+    std::string out;
+    std::wstring temp = AnsiToWide(BuildPath("saved/stream.tmp"));
+    std::ofstream(temp.c_str(), std::ios::binary) << file;
+    if (SUCCEEDED(StgOpenStorage(temp.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0, &stg))) {
+      IStream* s = nullptr;
+      if (SUCCEEDED(stg->OpenStream(L"Workbook", nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, &s))) {
+        char buf[65536];
+        ULONG n = 0;
+        while (SUCCEEDED(s->Read(buf, sizeof buf, &n)) && n > 0) out.append(buf, n);
+        s->Release();
+      }
+      stg->Release();
+    }
+    return out;
+  };
+  std::string a = stream(original), b = stream(saved);
+  ASSERT_FALSE(a.empty());
+  ASSERT_FALSE(b.empty());
+  auto u32 = [](const std::string& s, size_t o) {
+    return static_cast<uint32_t>(static_cast<uint8_t>(s[o]) | (static_cast<uint8_t>(s[o + 1]) << 8) |
+                                 (static_cast<uint8_t>(s[o + 2]) << 16) | (static_cast<uint32_t>(static_cast<uint8_t>(s[o + 3])) << 24));
+  };
+  // Sheet offsets from BOUNDSHEET (type 0x85), in order.
+  auto sheets = [&](const std::string& s) {
+    std::vector<uint32_t> at;
+    for (size_t o = 0; o + 4 <= s.size();) {
+      uint32_t type = u32(s, o) & 0xFFFF, size = u32(s, o) >> 16;
+      if (type == 0x85) at.push_back(u32(s, o + 4));
+      if (type == 0x0A) break;
+      o += 4 + size;
+    }
+    at.push_back(static_cast<uint32_t>(s.size()));
+    return at;
+  };
+  std::vector<uint32_t> sa = sheets(a), sb = sheets(b);
+  ASSERT_EQ(5u, sa.size());
+  ASSERT_EQ(5u, sb.size());
+  EXPECT_EQ(a.substr(0, sa[0]).size(), b.substr(0, sb[0]).size());  // the globals keep their size
+  EXPECT_EQ(sa[0], sb[0]);
+  EXPECT_EQ(a.substr(sa[0], sa[1] - sa[0]), b.substr(sb[0], sb[1] - sb[0]));  // the first sheet: as it was
+  EXPECT_GT(sb[2] - sb[1], sa[2] - sa[1]);                                     // the second grew
+  for (size_t i = 2; i + 1 < sa.size(); ++i) EXPECT_EQ(sa[i + 1] - sa[i], sb[i + 1] - sb[i]) << "sheet " << i;
+  Workbook back;
+  AnsiString reason;
+  ASSERT_TRUE(ReadWorkbook(saved, back, reason)) << Escaped(reason);
+  ExpectSameCells(book->model, back, "streams");
+}
+
+TEST(SaveFailure, LeavesNoFileAndTellsWhy) {
+  TempDir dir;
+  TComPtr<IDispatch> wb = Open(BuildPath("spreadsheet/types.xls"));
+  ASSERT_TRUE(wb);
+  std::shared_ptr<Book> book = BookOf(wb.Get());
+  EXPECT_EQ(S_OK, SetValue(wb.Get(), 1, 1, 1, Str(L"x")).hr);
+  struct Case {
+    const char* what;
+    std::string target;
+  } cases[] = {
+      {"a folder that does not exist", dir.File("none\\book.xls")},
+      {"a folder in the target's place", dir.File("taken.xls")},
+  };
+  CreateDirectoryW(AnsiToWide(dir.File("taken.xls")).c_str(), nullptr);
+  for (const auto& c : cases) {
+    CallResult r = Call(wb.Get(), L"SaveAs", DISPATCH_METHOD, {Str(AnsiToWide(c.target).c_str())}, nullptr);
+    EXPECT_EQ(DISP_E_EXCEPTION, r.hr) << c.what;
+    EXPECT_NE(std::wstring::npos, r.description.find(L"Не удаётся сохранить файл")) << c.what;
+    EXPECT_FALSE(Exists(c.target + ".x2z~")) << c.what;
+    EXPECT_FALSE(Saved(wb.Get())) << c.what;
+  }
+  // Text longer than an .xls cell record holds: refused, not cut.
+  std::wstring longText(300, L'ж');
+  EXPECT_EQ(S_OK, SetValue(wb.Get(), 1, 1, 2, Str(longText.c_str())).hr);
+  std::string target = dir.File("long.xls");
+  CallResult r = Call(wb.Get(), L"SaveAs", DISPATCH_METHOD, {Str(AnsiToWide(target).c_str())}, nullptr);
+  EXPECT_EQ(DISP_E_EXCEPTION, r.hr);
+  EXPECT_NE(std::wstring::npos, r.description.find(L"255")) << Escaped(WideToAnsi(r.description));
+  EXPECT_FALSE(Exists(target));
+  EXPECT_FALSE(Exists(target + ".x2z~"));
+}
+
+TEST(SheetXml, RowsAndCellsWithoutReferencesAndPrefixes) {
+  Workbook wb;
+  wb.sheets.resize(1);
+  Sheet& s = wb.sheets[0];
+  Cell c = NumberAt(2, 2, 5);
+  s.Put(c);
+  s.Finish();
+  struct Case {
+    const char* xml;
+    std::vector<std::pair<uint32_t, uint32_t>> at;
+    const char* want;
+  } cases[] = {
+      // Implied row and cell positions: the second row, second cell.
+      {"<x:worksheet><x:sheetData><x:row><x:c><x:v>1</x:v></x:c></x:row><x:row spans=\"1:1\"><x:c/><x:c s=\"3\"><x:v>9</x:v></x:c></x:row></x:sheetData></x:worksheet>",
+       {{2, 2}},
+       "<x:worksheet><x:sheetData><x:row><x:c><x:v>1</x:v></x:c></x:row><x:row><x:c/><x:c r=\"B2\" s=\"3\"><x:v>5</x:v></x:c></x:row></x:sheetData></x:worksheet>"},
+      // An empty sheet, and a cleared cell that had no style: nothing is written for it.
+      {"<worksheet><dimension ref=\"A1\"/><sheetData/></worksheet>",
+       {{1, 1}, {2, 2}},
+       "<worksheet><dimension ref=\"A1:B2\"/><sheetData><row r=\"2\"><c r=\"B2\"><v>5</v></c></row></sheetData></worksheet>"},
+      // A self-closing row gets the cell; a cleared styled cell keeps its style.
+      {"<worksheet><sheetData><row r=\"1\"><c r=\"A1\" s=\"2\" t=\"s\"><v>0</v></c></row><row r=\"2\" ht=\"30\"/></sheetData></worksheet>",
+       {{1, 1}, {2, 2}},
+       "<worksheet><sheetData><row r=\"1\"><c r=\"A1\" s=\"2\"/></row><row r=\"2\" ht=\"30\"><c r=\"B2\"><v>5</v></c></row></sheetData></worksheet>"},
+  };
+  for (const auto& k : cases) EXPECT_EQ(std::string(k.want), RewriteSheetXml(k.xml, wb, s, k.at)) << k.xml;
+  EXPECT_THROW(RewriteSheetXml("<worksheet/>", wb, s, {{2, 2}}), WriteError);
+  EXPECT_THROW(RewriteSheetXml("<worksheet><sheetData><row r=\"2\"><c r=\"B2\">", wb, s, {{2, 2}}), WriteError);
+}
+
+}  // namespace
