@@ -387,6 +387,7 @@ class RangeObject : public Object {
     Cell c;
     c.row = row1_;
     c.col = static_cast<uint16_t>(col1_);
+    c.look = old ? old->look : 0;
     while (V_VT(v) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(v)) v = V_VARIANTREF(v);
     switch (V_VT(v)) {
       case VT_EMPTY:

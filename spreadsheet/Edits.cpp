@@ -78,6 +78,7 @@ Cell TypedCell(Workbook& wb, const Cell* old, uint32_t row, uint32_t col, const 
   Cell c;
   c.row = row;
   c.col = static_cast<uint16_t>(col);
+  c.look = old ? old->look : 0;  // the cell's format stays
   if (formula) *formula = false;
   if (text.empty()) return c;
   double number;
