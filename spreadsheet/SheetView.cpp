@@ -104,6 +104,15 @@ class View {
         }
         break;
       case WM_KEYDOWN: OnKey(wp); return 0;
+      case WM_SYSKEYDOWN:
+        if (wp == VK_BACK) {  // Alt+Backspace: undo, as in Excel
+          if (Active().HasCells()) Undo(*book_);
+          return 0;
+        }
+        break;
+      case WM_SYSCHAR:
+        if (wp == VK_BACK) return 0;
+        break;
       case WM_CHAR: OnChar(static_cast<wchar_t>(wp)); return 0;
       case WM_GETDLGCODE: return DLGC_WANTALLKEYS | DLGC_WANTARROWS | DLGC_WANTCHARS;
       case WM_SETFOCUS:
