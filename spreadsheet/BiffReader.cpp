@@ -6,6 +6,7 @@
 #include <cstring>
 #include <map>
 
+#include "spreadsheet/Layout.h"
 #include "spreadsheet/Readers.h"
 
 namespace Spreadsheet {
@@ -24,6 +25,7 @@ enum : uint16_t {
   kRecMulBlank = 0x00BE,
   kRecRString = 0x00D6,
   kRecXf = 0x00E0,
+  kRecFont = 0x0031,
   kRecSst = 0x00FC,
   kRecLabelSst = 0x00FD,
   kRecBlank = 0x0201,
@@ -173,6 +175,7 @@ class BiffReader {
     return CellKind::Number;
   }
   void PutNumber(Sheet& sheet, uint16_t row, uint16_t col, uint16_t xf, double v) {
+    cellXf_ = xf;
     Cell c;
     c.row = row + 1u;
     c.col = static_cast<uint16_t>(col + 1);
@@ -191,9 +194,13 @@ class BiffReader {
   void Put(Sheet& sheet, const Cell& c) {
     if (c.col > 256) return;  // Excel drops columns past IV in an .xls
     if (++cells_ > kMaxCells) throw ReadError{Reason::kTooLarge};
-    sheet.Put(c);
+    Cell looked = c;
+    looked.look = cellXf_ < xfLooks_.size() ? xfLooks_[cellXf_] : 0;
+    sheet.Put(looked);
   }
 
+  std::vector<uint8_t> fontLooks_, xfLooks_;
+  uint16_t cellXf_ = 0;  // of the cell record being read
   const uint8_t* p_;
   size_t size_;
   Workbook& book_;
@@ -315,6 +322,10 @@ void BiffReader::ReadGlobals() {
         break;
       case kRecXf:
         if (r.size >= 4) xfFormats_.push_back(U16(r.data + 2));
+        xfLooks_.push_back(LookOfBiffXf(r.data, r.size, fontLooks_));
+        break;
+      case kRecFont:
+        fontLooks_.push_back(LookOfBiffFont(r.data, r.size));
         break;
       case kRecBoundSheet: {
         if (r.size < 7) Fail("короткая запись листа");
@@ -404,6 +415,8 @@ void BiffReader::ReadSheet(uint32_t offset, Sheet& sheet) {
     }
     if (r.type == kRecContinue) continue;
     pendingString = false;
+    if (r.size >= 6) cellXf_ = static_cast<uint16_t>(U16(d + 4));
+    ReadBiffLayoutRecord(r.type, d, r.size, sheet);
     switch (r.type) {
       case kRecNumber:
         if (r.size >= 14) PutNumber(sheet, U16(d), U16(d + 2), U16(d + 4), F64(d + 6));

@@ -11,6 +11,7 @@
 #include <memory>
 #include <map>
 
+#include "spreadsheet/Layout.h"
 #include "spreadsheet/Readers.h"
 #include "spreadsheet/XmlPull.h"
 #include "spreadsheet/Zip.h"
@@ -29,6 +30,7 @@ class Xml {
       : source_(zip.OpenSource(entry, kMaxPartBytes)), pull_(*source_) {}
   XmlPull::Node Next() { return pull_.Next(); }
   bool NameIs(const char* name) const { return pull_.NameIs(name); }
+  const std::string& Name() const { return pull_.Name(); }
   bool Empty() const { return pull_.IsEmpty(); }
   std::string Attribute(const char* name) const {
     const std::string* v = pull_.Attribute(name);
@@ -170,6 +172,7 @@ class XlsxReader {
   Workbook& book_;
   std::vector<uint32_t> shared_;
   std::vector<NumberStyle> xfStyles_;
+  XlsxLooks looks_;
   size_t activeTab_ = 0;
   size_t cells_ = 0;
 };
@@ -283,7 +286,9 @@ void XlsxReader::ReadStyles(const std::string& part) {
   bool inCellXfs = false;
   for (XmlPull::Node n; (n = xml.Next()) != XmlPull::kEnd;) {
     if (n == XmlPull::kEndElement && xml.NameIs("cellXfs")) inCellXfs = false;
+    if (n == XmlPull::kEndElement) looks_.End(xml.Name());
     if (n != XmlPull::kElement) continue;
+    looks_.Element(xml.Name(), xml.Attributes(), xml.Empty());
     if (xml.NameIs("numFmt")) {
       custom[std::strtoul(xml.Attribute("numFmtId").c_str(), nullptr, 10)] =
           StyleOfFormatCode(Utf8ToWide(xml.Attribute("formatCode")));
@@ -336,9 +341,13 @@ void XlsxReader::ReadSheet(const std::string& part, Sheet& sheet) {
       uint32_t r = ParseCount(xml.Attribute("r"), 1048576);
       row = r ? r : row + 1;
       col = 0;
+      ReadXlsxLayoutElement("row", xml.Attributes(), row, sheet);
       continue;
     }
-    if (!xml.NameIs("c")) continue;
+    if (!xml.NameIs("c")) {
+      ReadXlsxLayoutElement(xml.Name(), xml.Attributes(), row, sheet);
+      continue;
+    }
     bool empty = xml.Empty();
     uint32_t cr = 0, cc = 0;
     unsigned style = 0;
@@ -358,6 +367,7 @@ void XlsxReader::ReadSheet(const std::string& part, Sheet& sheet) {
     Cell c;
     c.row = row;
     c.col = static_cast<uint16_t>(col);
+    c.look = looks_.Look(style);
     value.clear();
     bool hasValue = false, hasInline = false;
     if (!empty) {

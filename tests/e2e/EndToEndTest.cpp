@@ -581,4 +581,23 @@ TEST_F(SheetEditing, UnsavedEditAsksOnCloseAndUndoBringsTheOldCodeBack) {
   EXPECT_EQ(ReadFileBytes(book), ReadFileBytes(Book("smeta.xlsx")));
 }
 
+// Run by tests/e2e/screenshots.sh with the other screenshots: the in-place
+// editor open on a Cyrillic cell of the bill.
+TEST_F(SheetEditing, DISABLED_Screenshots) {
+  HWND main = StartOnBook(PlaceBook("smeta.xls", "Смета объекта.xls"), dir_.File("list.txt"));
+  ASSERT_NE(main, nullptr);
+  HWND view = ViewAtFirstCode();
+  ASSERT_NE(view, nullptr);
+  SendKey(view, VK_RIGHT);
+  SendKey(view, VK_F2);
+  ASSERT_NE(SheetViewEditor(view), nullptr);
+  DWORD_PTR result = 0;
+  for (wchar_t c : std::wstring(L" вручную"))
+    SendMessageTimeoutW(SheetViewEditor(view), WM_CHAR, c, 1, SMTO_ABORTIFHUNG, 5000, &result);
+  Screenshot("5-editor-cyrillic");
+  SendKey(SheetViewEditor(view), VK_ESCAPE);
+  program_->Close(main);
+  ExpectExitZero();
+}
+
 }  // namespace

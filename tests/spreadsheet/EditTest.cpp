@@ -6,10 +6,13 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <map>
+#include <set>
 #include <sstream>
 
 #include "framework/Unicode.h"
 #include "spreadsheet/Edits.h"
+#include "spreadsheet/Layout.h"
 #include "spreadsheet/Readers.h"
 #include "spreadsheet/Spreadsheet.h"
 #include "spreadsheet/Writers.h"
@@ -556,6 +559,73 @@ TEST(SheetXml, RowsAndCellsWithoutReferencesAndPrefixes) {
   for (const auto& k : cases) EXPECT_EQ(std::string(k.want), RewriteSheetXml(k.xml, wb, s, k.at)) << k.xml;
   EXPECT_THROW(RewriteSheetXml("<worksheet/>", wb, s, {{2, 2}}), WriteError);
   EXPECT_THROW(RewriteSheetXml("<worksheet><sheetData><row r=\"2\"><c r=\"B2\">", wb, s, {{2, 2}}), WriteError);
+}
+
+}  // namespace
+
+namespace {
+
+struct LayoutCase {
+  const char* file;
+  double firstWidth;  // characters, as the file stores it
+  bool rows;          // the file has row layout (this writer's .xls has no ROW records)
+  bool looks;         // the file has fonts and alignments
+};
+
+class FileLayout : public testing::TestWithParam<LayoutCase> {};
+
+TEST_P(FileLayout, WidthsHiddenMergesAndLooks) {
+  const LayoutCase& c = GetParam();
+  Workbook wb;
+  AnsiString reason;
+  ASSERT_TRUE(ReadWorkbook(ReadAll(BuildPath(std::string("spreadsheet/") + c.file)), wb, reason)) << Escaped(reason);
+  const SheetLayout& l = wb.sheets[0].layout;
+  ASSERT_EQ(1u, l.colWidths.count(1));
+  EXPECT_NEAR(c.firstWidth, l.colWidths.at(1), 0.01);
+  EXPECT_EQ(std::set<uint32_t>{2}, l.hiddenCols);
+  ASSERT_EQ(1u, l.merges.size());
+  EXPECT_EQ(1u, l.merges[0].row1);
+  EXPECT_EQ(1u, l.merges[0].col1);
+  EXPECT_EQ(1u, l.merges[0].row2);
+  EXPECT_EQ(3u, l.merges[0].col2);
+  if (c.rows) {
+    EXPECT_EQ((std::map<uint32_t, double>{{1, 30.0}}), l.rowHeights);
+    EXPECT_EQ(std::set<uint32_t>{3}, l.hiddenRows);
+  }
+  if (c.looks) {
+    EXPECT_EQ(kLookBold | kLookAlignCenter, wb.sheets[0].Find(2, 1)->look);
+    EXPECT_EQ(kLookItalic, wb.sheets[0].Find(2, 2)->look);
+    EXPECT_EQ(kLookAlignLeft, wb.sheets[0].Find(2, 3)->look);
+    EXPECT_EQ(0, wb.sheets[0].Find(1, 1)->look);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, FileLayout,
+                         testing::Values(LayoutCase{"layout.xlsx", 30.83203125, true, true},
+                                         LayoutCase{"layout.xls", 30.83203125, false, false}));
+
+TEST(BiffLooks, FontsAndFormats) {
+  // FONT: height, flags (italic 0x02), colour, weight.
+  const uint8_t regular[] = {0xC8, 0, 0, 0, 0xFF, 0x7F, 0x90, 0x01};
+  const uint8_t bold[] = {0xC8, 0, 0, 0, 0xFF, 0x7F, 0xBC, 0x02};
+  const uint8_t italic[] = {0xC8, 0, 0x02, 0, 0xFF, 0x7F, 0x90, 0x01};
+  std::vector<uint8_t> fonts = {LookOfBiffFont(regular, 8), LookOfBiffFont(bold, 8), LookOfBiffFont(italic, 8),
+                                LookOfBiffFont(regular, 8)};
+  EXPECT_EQ((std::vector<uint8_t>{0, kLookBold, kLookItalic, 0}), fonts);
+  fonts.push_back(kLookBold | kLookItalic);  // font number 5: the fifth in the list
+  struct Case {
+    uint8_t font, alignment;
+    uint8_t look;
+  } cases[] = {
+      {0, 0, 0},         {1, 0, kLookBold},        {2, 1, kLookItalic | kLookAlignLeft},
+      {0, 2, kLookAlignCenter}, {0, 3, kLookAlignRight}, {0, 5, 0},  // justify: by the value
+      {5, 0, kLookBold | kLookItalic}, {9, 3, kLookAlignRight},    // a font past the list
+  };
+  for (const auto& k : cases) {
+    const uint8_t xf[] = {k.font, 0, 0, 0, 0, 0, k.alignment, 0};
+    EXPECT_EQ(k.look, LookOfBiffXf(xf, sizeof xf, fonts)) << int(k.font) << "/" << int(k.alignment);
+  }
+  EXPECT_EQ(0, LookOfBiffXf(nullptr, 0, fonts));
 }
 
 }  // namespace

@@ -319,3 +319,23 @@ TEST_F(SheetView, DraggedColumnBorderWidensTheEditor) {
   Key(Editor(view_), VK_ESCAPE);
   EXPECT_TRUE(IsSaved(workbook_.Get()));  // a width is the view's, not the book's
 }
+
+// layout.xlsx: column B and row 3 hidden, A1:C1 merged.
+TEST_F(SheetView, MovesOverHiddenColumnsAndRows) {
+  Open("layout.xlsx");
+  if (HasFatalFailure()) return;
+  SetFocus(view_);
+  Key(view_, VK_DOWN);
+  Key(view_, VK_RIGHT);  // B is hidden: C2
+  Key(view_, VK_F2);
+  wchar_t text[64] = {};
+  GetWindowTextW(Editor(view_), text, 64);
+  EXPECT_EQ(std::wstring(L"12,5"), text);
+  Key(Editor(view_), VK_ESCAPE);
+  Key(view_, VK_HOME);
+  Key(view_, VK_DOWN);  // row 3 is hidden: A4
+  Key(view_, VK_F2);
+  GetWindowTextW(Editor(view_), text, 64);
+  EXPECT_EQ(std::wstring(L"после скрытой"), text);
+  Key(Editor(view_), VK_ESCAPE);
+}

@@ -89,6 +89,31 @@ function checkRows(name, ext, rows) {
   write(wb, 'date1904', 0);
 }
 
+// Layout: widths, a hidden column and row, a row height, a merged title;
+// in the .xlsx also fonts and alignments (this writer leaves styles out, so
+// they are patched in). Its .xls has no ROW records: no row layout there.
+{
+  const ws = XLSX.utils.aoa_to_sheet([['Заголовок на три столбца', null, null], ['жирный', 'курсив', 12.5],
+    ['скрытая строка'], ['после скрытой']]);
+  ws['!cols'] = [{ wch: 30 }, { hidden: true }, { wch: 5 }];
+  ws['!rows'] = [{ hpt: 30 }, null, { hidden: true }];
+  ws['!merges'] = [{ s: { r: 0, c: 0 }, e: { r: 0, c: 2 } }];
+  const wb = XLSX.utils.book_new();
+  XLSX.utils.book_append_sheet(wb, ws, 'Вид');
+  fs.writeFileSync(path.join(out, 'layout.xls'), XLSX.write(wb, { bookType: 'biff8', type: 'buffer' }));
+  let buf = XLSX.write(wb, { bookType: 'xlsx', type: 'buffer', compression: true });
+  buf = patchXlsx(buf, '/xl/styles.xml', (xml) => xml
+    .replace(/<fonts count="1">(<font>.*?<\/font>)<\/fonts>/, (m, f) => '<fonts count="3">' + f +
+      f.replace('<font>', '<font><b/>') + f.replace('<font>', '<font><i val="1"/>') + '</fonts>')
+    .replace(/<cellXfs count="1">(<xf [^>]*\/>)<\/cellXfs>/, (m, x) => '<cellXfs count="4">' + x +
+      '<xf numFmtId="0" fontId="1" xfId="0"><alignment horizontal="center"/></xf>' +
+      '<xf numFmtId="0" fontId="2" xfId="0"/>' +
+      '<xf numFmtId="0" fontId="0" xfId="0"><alignment horizontal="left"/></xf></cellXfs>'));
+  buf = patchXlsx(buf, '/xl/worksheets/sheet1.xml', (xml) => xml
+    .replace('<c r="A2"', '<c r="A2" s="1"').replace('<c r="B2"', '<c r="B2" s="2"').replace('<c r="C2"', '<c r="C2" s="3"'));
+  fs.writeFileSync(path.join(out, 'layout.xlsx'), buf);
+}
+
 // Large sheets: an .xls sheet holds at most 65,536 rows.
 const large = process.argv.includes('--no-large') ? [] : [['big', 100000, 'xlsx'], ['big', 60000, 'xls'], ['rows10k', 10000, 'both']];
 for (const [name, rows, kind] of large) {
