@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <cwchar>
 #include <map>
@@ -115,6 +116,9 @@ class View {
         break;
       case WM_CHAR: OnChar(static_cast<wchar_t>(wp)); return 0;
       case WM_GETDLGCODE: return DLGC_WANTALLKEYS | DLGC_WANTARROWS | DLGC_WANTCHARS;
+      case WM_COMMAND:
+        if (HIWORD(wp) == EN_CHANGE && editor_.IsOpen() && reinterpret_cast<HWND>(lp) == editor_.Window()) PlaceEditor();
+        return 0;
       case WM_SETFOCUS:
       case WM_KILLFOCUS: InvalidateRect(hwnd_, nullptr, FALSE); return 0;
     }
@@ -349,6 +353,16 @@ class View {
     RECT r = CellRect(editRow_, editCol_);
     r.right = std::max(r.right + 1, r.left + 8);
     r.bottom = std::max(r.bottom + 1, r.top + rowHeight_);
+    // The editor grows to the right with its text, as Excel's does, up to the grid's edge.
+    std::wstring text = editor_.Text();
+    HDC dc = GetDC(hwnd_);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(editor_.Window(), WM_GETFONT, 0, 0)));
+    SIZE size = {};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(std::min<size_t>(text.size(), 4096)), &size);
+    SelectObject(dc, old);
+    ReleaseDC(hwnd_, dc);
+    RECT g = GridRect();
+    r.right = std::max<LONG>(r.right, std::min<LONG>(g.right, r.left + size.cx + 12));
     editor_.Move(r);
   }
   void BeginEdit(const std::wstring& text, bool arrowsMove) {
@@ -669,6 +683,26 @@ class View {
     SetTextColor(dc, RGB(0, 0, 0));
   }
 
+  // A number wider than its cell shows fewer digits, as Excel's General
+  // format does, and "###" when even its whole part does not fit.
+  std::wstring FitNumber(HDC dc, double v, const std::wstring& text, int width) const {
+    auto fits = [&](const std::wstring& t) {
+      SIZE size = {};
+      GetTextExtentPoint32W(dc, t.c_str(), static_cast<int>(t.size()), &size);
+      return size.cx <= width;
+    };
+    if (fits(text)) return text;
+    for (int digits = 14; digits >= 1; --digits) {
+      char buf[64];
+      std::snprintf(buf, sizeof buf, "%.*g", digits, v);
+      double rounded = std::strtod(buf, nullptr);
+      std::wstring t = NumberText(rounded);
+      if (t.find(L'E') != std::wstring::npos && text.find(L'E') == std::wstring::npos) break;
+      if (fits(t)) return t;
+    }
+    return L"###";
+  }
+
   void DrawCellText(HDC dc, const std::wstring& text, RECT r, UINT align) {
     DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, align | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
   }
@@ -768,6 +802,7 @@ class View {
           case kLookAlignRight: align = DT_RIGHT; break;
         }
         SelectObject(dc, fonts_[c->look & 3]);
+        if (c->kind == CellKind::Number) text = FitNumber(dc, c->number, text, r.right - r.left);
         if (c->kind == CellKind::Text && align == DT_LEFT && !m) {
           // Text runs on over empty neighbours, hiding their grid lines, as in Excel.
           SIZE size = {};

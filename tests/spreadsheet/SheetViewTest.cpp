@@ -302,6 +302,8 @@ TEST_F(SheetView, DraggedColumnBorderWidensTheEditor) {
   Open("types.xlsx");
   if (HasFatalFailure()) return;
   SetFocus(view_);
+  Key(view_, VK_DOWN);
+  Key(view_, VK_RIGHT);  // B2: empty, so the editor is as wide as the cell
   Key(view_, VK_F2);
   RECT before;
   GetWindowRect(Editor(view_), &before);
@@ -316,6 +318,12 @@ TEST_F(SheetView, DraggedColumnBorderWidensTheEditor) {
   RECT after;
   GetWindowRect(Editor(view_), &after);
   EXPECT_EQ((before.right - before.left) + 50, after.right - after.left);
+  // Typing past the cell's edge widens the editor further.
+  for (int i = 0; i < 40; ++i) SendMessageW(Editor(view_), WM_CHAR, L'Ж', 0);
+  Flush();
+  RECT typed;
+  GetWindowRect(Editor(view_), &typed);
+  EXPECT_GT(typed.right - typed.left, after.right - after.left);
   Key(Editor(view_), VK_ESCAPE);
   EXPECT_TRUE(IsSaved(workbook_.Get()));  // a width is the view's, not the book's
 }
