@@ -7,6 +7,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <memory>
+#include <set>
 
 #include "spreadsheet/Readers.h"
 #include "spreadsheet/Writers.h"
@@ -270,6 +273,7 @@ class SheetRewriter {
       if (next_ < edits_.size() && edits_[next_].first == row && edits_[next_].second == col) {
         std::string style;
         Attribute(tag, "s", style);
+        CheckFormula(xml_.substr(lt, cellEnd - lt), row, col);
         CellXml(row, col, style);
         ++next_;
       } else {
@@ -280,6 +284,25 @@ class SheetRewriter {
     while (next_ < edits_.size() && edits_[next_].first == row) CellXml(row, edits_[next_++].second, std::string());
   }
 
+  // A formula the edit overwrites: its calculation-chain entry must go; the
+  // first cell of a shared or array formula carries the formula of others,
+  // so overwriting it would break them.
+  void CheckFormula(const std::string& cell, uint32_t row, uint32_t col) {
+    size_t f = cell.find("<" + prefix_ + "f");
+    if (f == std::string::npos || !IsElement(cell, f, prefix_, "f")) return;
+    size_t e = TagEnd(cell, f);
+    std::string tag = cell.substr(f, e == std::string::npos ? std::string::npos : e + 1 - f), type, ref;
+    Attribute(tag, "t", type);
+    if ((type == "shared" || type == "array") && Attribute(tag, "ref", ref) && ref.find(':') != std::string::npos)
+      throw WriteError{AnsiString(kCannotWrite) + ": ячейка " + ColumnName(col).c_str() + std::to_string(row).c_str() +
+                       " несёт общую формулу или формулу массива других ячеек, изменить её здесь нельзя."};
+    removedFormulas_.push_back(ColumnName(col) + std::to_string(row));
+  }
+
+ public:
+  const std::vector<std::string>& RemovedFormulas() const { return removedFormulas_; }
+
+ private:
   void CellXml(uint32_t row, uint32_t col, const std::string& style) {
     const Cell* c = sheet_.Find(row, col);
     if (!c && style.empty()) return;
@@ -320,6 +343,7 @@ class SheetRewriter {
   size_t next_ = 0;
   std::string prefix_;
   std::string out_;
+  std::vector<std::string> removedFormulas_;
 };
 
 uint32_t Get16(const std::string& b, size_t o) {
@@ -362,6 +386,114 @@ bool SamePartName(const std::string& a, const std::string& b) {
   return true;
 }
 
+// The relationships of a part: (id, type, target resolved to a part name).
+struct Rel {
+  std::string id, type, target;
+};
+std::vector<Rel> ReadRels(const ZipArchive& zip, const std::string& part) {
+  std::vector<Rel> rels;
+  size_t slash = part.rfind('/');
+  std::string folder = slash == std::string::npos ? std::string() : part.substr(0, slash + 1);
+  const ZipArchive::Entry* e = zip.Find(folder + "_rels/" + part.substr(folder.size()) + ".rels");
+  if (!e) return rels;
+  std::unique_ptr<XmlSource> source = zip.OpenSource(*e, kMaxPartBytes);
+  XmlPull xml(*source);
+  for (XmlPull::Node n; (n = xml.Next()) != XmlPull::kEnd;) {
+    if (n != XmlPull::kElement || !xml.NameIs("Relationship")) continue;
+    const std::string *id = xml.Attribute("Id"), *type = xml.Attribute("Type"), *target = xml.Attribute("Target");
+    if (!id || !type || !target || target->empty()) continue;
+    rels.push_back({*id, *type, (*target)[0] == '/' ? target->substr(1) : folder + *target});
+  }
+  return rels;
+}
+
+bool EndsWith(const std::string& s, const char* tail) {
+  size_t n = std::strlen(tail);
+  return s.size() >= n && s.compare(s.size() - n, n, tail) == 0;
+}
+
+// Removes what a relationship part or the content types say of a dropped part.
+std::string WithoutElement(const std::string& xml, const char* element, const char* attribute, const std::string& value) {
+  std::string out = xml;
+  for (size_t at = out.find(std::string("<") + element); at != std::string::npos;
+       at = out.find(std::string("<") + element, at + 1)) {
+    size_t e = TagEnd(out, at);
+    if (e == std::string::npos) break;
+    std::string v;
+    if (Attribute(out.substr(at, e + 1 - at), attribute, v) && v == value) {
+      out.erase(at, e + 1 - at);
+      break;
+    }
+  }
+  return out;
+}
+
+// The calculation chain lists the cells with formulas; an entry for a cell
+// that no longer has one makes Excel repair the book, so overwritten
+// formulas leave it. A chain left empty is dropped with its relationship and
+// content type.
+template <class Put>
+void DropFromCalcChain(const ZipArchive& zip, const std::map<size_t, std::vector<std::string>>& removed, Put put) {
+  std::string workbook = "xl/workbook.xml";
+  for (const auto& r : ReadRels(zip, ""))
+    if (EndsWith(r.type, "/officeDocument")) workbook = r.target;
+  std::string chainPart, chainId;
+  for (const auto& r : ReadRels(zip, workbook))
+    if (EndsWith(r.type, "/calcChain")) {
+      chainPart = r.target;
+      chainId = r.id;
+    }
+  const ZipArchive::Entry* chain = chainPart.empty() ? nullptr : zip.Find(chainPart);
+  const ZipArchive::Entry* book = zip.Find(workbook);
+  if (!chain || !book) return;
+  // Sheet ids in the order of the sheets.
+  std::vector<std::string> ids;
+  {
+    std::unique_ptr<XmlSource> source = zip.OpenSource(*book, kMaxPartBytes);
+    XmlPull xml(*source);
+    for (XmlPull::Node n; (n = xml.Next()) != XmlPull::kEnd;)
+      if (n == XmlPull::kElement && xml.NameIs("sheet")) ids.push_back(xml.Attribute("sheetId") ? *xml.Attribute("sheetId") : "");
+  }
+  std::set<std::pair<std::string, std::string>> gone;  // sheet id, cell
+  for (const auto& r : removed)
+    if (r.first < ids.size())
+      for (const auto& cell : r.second) gone.insert({ids[r.first], cell});
+  std::string xml = zip.Extract(*chain, kMaxPartBytes), out;
+  size_t p = 0, entries = 0;
+  std::string sheet;
+  for (size_t lt; (lt = xml.find('<', p)) != std::string::npos;) {
+    size_t e = TagEnd(xml, lt);
+    if (e == std::string::npos) break;
+    std::string tag = xml.substr(lt, e + 1 - lt), r, i;
+    out.append(xml, p, lt - p);
+    p = e + 1;
+    bool cell = tag.size() > 3 && tag[1] != '/' && tag[1] != '?' && Attribute(tag, "r", r);
+    if (!cell) {
+      out += tag;
+      continue;
+    }
+    // An entry without a sheet id belongs to the sheet of the one before.
+    if (Attribute(tag, "i", i)) sheet = i;
+    if (gone.count({sheet.empty() ? ids.empty() ? "" : ids[0] : sheet, r})) continue;
+    ++entries;
+    if (i.empty() && !sheet.empty()) tag.insert(tag.find(' '), " i=\"" + sheet + "\"");
+    out += tag;
+  }
+  out.append(xml, p, std::string::npos);
+  if (entries > 0) {
+    put(chain->name, out);
+    return;
+  }
+  put(chain->name, std::string());
+  size_t slash = workbook.rfind('/');
+  std::string relsName = (slash == std::string::npos ? std::string() : workbook.substr(0, slash + 1)) + "_rels/" +
+                         workbook.substr(slash == std::string::npos ? 0 : slash + 1) + ".rels";
+  if (const ZipArchive::Entry* rels = zip.Find(relsName))
+    put(rels->name, WithoutElement(zip.Extract(*rels, kMaxPartBytes), "Relationship", "Id", chainId));
+  if (const ZipArchive::Entry* types = zip.Find("[Content_Types].xml"))
+    put(types->name, WithoutElement(zip.Extract(*types, kMaxPartBytes), "Override", "PartName", "/" + chain->name));
+}
+
 }  // namespace
 
 std::string RewriteSheetXml(const std::string& xml, const Workbook& wb, const Sheet& sheet,
@@ -372,22 +504,33 @@ std::string RewriteSheetXml(const std::string& xml, const Workbook& wb, const Sh
 std::string WriteXlsxEdits(const std::string& original, const Workbook& wb, const ChangedCells& changed) {
   try {
     ZipArchive zip(original);
-    // The new contents of the changed sheets' parts, by part name.
+    // The new contents of the changed parts, by part name; an empty one is dropped.
     std::vector<std::pair<std::string, std::string>> parts;
+    auto put = [&](const std::string& name, const std::string& plain) {
+      // Checksum and sizes first, for the headers below.
+      std::string data(12, '\0');
+      if (!plain.empty()) {
+        Put32(data, 0, static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(plain.data()), static_cast<uInt>(plain.size()))));
+        Put32(data, 8, static_cast<uint32_t>(plain.size()));
+        data += Deflate(plain);
+        Put32(data, 4, static_cast<uint32_t>(data.size() - 12));
+      } else {
+        data.clear();
+      }
+      parts.push_back({name, std::move(data)});
+    };
+    std::map<size_t, std::vector<std::string>> removedFormulas;
     for (const auto& c : changed) {
       if (c.first >= wb.sheets.size()) continue;
       const Sheet& sheet = wb.sheets[c.first];
       const ZipArchive::Entry* e = sheet.part.empty() ? nullptr : zip.Find(sheet.part);
       if (!e) Fail("не найдена часть листа");
-      std::string plain = RewriteSheetXml(zip.Extract(*e, kMaxPartBytes), wb, sheet, c.second);
-      // Checksum and sizes first, for the headers below.
-      std::string data(12, '\0');
-      Put32(data, 0, static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(plain.data()), static_cast<uInt>(plain.size()))));
-      Put32(data, 8, static_cast<uint32_t>(plain.size()));
-      data += Deflate(plain);
-      Put32(data, 4, static_cast<uint32_t>(data.size() - 12));
-      parts.push_back({e->name, std::move(data)});
+      std::string xml = zip.Extract(*e, kMaxPartBytes);
+      SheetRewriter rewriter(xml, wb, sheet, c.second);
+      put(e->name, rewriter.Run());
+      if (!rewriter.RemovedFormulas().empty()) removedFormulas[c.first] = rewriter.RemovedFormulas();
     }
+    if (!removedFormulas.empty()) DropFromCalcChain(zip, removedFormulas, put);
     // The end of the central directory, then each of its records.
     size_t eocd = std::string::npos;
     for (size_t i = original.size() >= 22 ? original.size() - 22 : 0;; --i) {
@@ -402,6 +545,7 @@ std::string WriteXlsxEdits(const std::string& original, const Workbook& wb, cons
     if (count == 0xFFFF || cdOffset == 0xFFFFFFFFu || size_t(cdOffset) + cdSize > eocd) Fail("архив ZIP64 не поддерживается");
     std::string out, central;
     out.reserve(original.size() + 4096);
+    uint32_t kept = count;
     size_t p = cdOffset;
     for (uint32_t n = 0; n < count; ++n) {
       if (p + 46 > eocd || Get32(original, p) != 0x02014b50u) Fail("архив повреждён");
@@ -417,6 +561,11 @@ std::string WriteXlsxEdits(const std::string& original, const Workbook& wb, cons
       const std::string* replaced = nullptr;
       for (const auto& part : parts)
         if (SamePartName(part.first, name)) replaced = &part.second;
+      if (replaced && replaced->empty()) {  // dropped
+        p += recLen;
+        --kept;
+        continue;
+      }
       if (replaced) {
         uint32_t crc = Get32(*replaced, 0), size = Get32(*replaced, 4), plain = Get32(*replaced, 8);
         std::string head = original.substr(local, 30);
@@ -445,6 +594,8 @@ std::string WriteXlsxEdits(const std::string& original, const Workbook& wb, cons
       p += recLen;
     }
     std::string tail = original.substr(eocd);
+    Put16(tail, 8, kept);
+    Put16(tail, 10, kept);
     Put32(tail, 12, static_cast<uint32_t>(central.size()));
     Put32(tail, 16, static_cast<uint32_t>(out.size()));
     out += central;

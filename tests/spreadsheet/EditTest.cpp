@@ -4,6 +4,7 @@
 // other cell, part and stream as it was.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -351,7 +352,7 @@ void ApplyTypedEdits(IDispatch* wb) {
 // cell of the edited sheets, "sheet<TAB>ref<TAB>type<TAB>value" (UTF-8).
 void WriteExpectations(const Workbook& wb, const std::string& path) {
   std::string out;
-  for (size_t i = 0; i < 2; ++i) {
+  for (size_t i = 0; i < std::min<size_t>(2, wb.sheets.size()); ++i) {
     for (const Cell& c : wb.sheets[i].Cells()) {
       std::string ref;
       for (uint32_t col = c.col; col > 0; col = (col - 1) / 26) ref.insert(ref.begin(), static_cast<char>('A' + (col - 1) % 26));
@@ -626,6 +627,59 @@ TEST(BiffLooks, FontsAndFormats) {
     EXPECT_EQ(k.look, LookOfBiffXf(xf, sizeof xf, fonts)) << int(k.font) << "/" << int(k.alignment);
   }
   EXPECT_EQ(0, LookOfBiffXf(nullptr, 0, fonts));
+}
+
+}  // namespace
+
+namespace {
+
+std::string PartText(const std::string& package, const char* name) {
+  ZipArchive zip(package);
+  const ZipArchive::Entry* e = zip.Find(name);
+  return e ? zip.Extract(*e, 1 << 20) : std::string("<none>");
+}
+
+// formulas.xlsx: B1 and C1 formulas in the calculation chain; D1:D2 a shared
+// formula whose text D1 carries.
+TEST(FormulaCells, OverwrittenFormulasLeaveTheCalculationChain) {
+  TempDir dir;
+  TComPtr<IDispatch> wb = Open(BuildPath("spreadsheet/formulas.xlsx"));
+  ASSERT_TRUE(wb);
+  auto save = [&](const char* name) {
+    std::string target = dir.File(name);
+    CallResult r = Call(wb.Get(), L"SaveAs", DISPATCH_METHOD, {Str(AnsiToWide(target).c_str())}, nullptr);
+    EXPECT_EQ(S_OK, r.hr) << Escaped(WideToAnsi(r.description));
+    return ReadAll(target);
+  };
+  EXPECT_EQ(S_OK, SetValue(wb.Get(), 1, 1, 2, I4(5)).hr);
+  std::string first = save("first.xlsx");
+  EXPECT_NE(std::string::npos, PartText(first, "xl/calcChain.xml").find("<c i=\"1\" r=\"C1\"/></calcChain>"))
+      << PartText(first, "xl/calcChain.xml");
+  EXPECT_EQ(std::string::npos, PartText(first, "xl/calcChain.xml").find("B1"));
+  // The last formula of the chain gone: the chain goes, with what names it.
+  EXPECT_EQ(S_OK, SetValue(wb.Get(), 1, 1, 3, Str(L"текст")).hr);
+  EXPECT_EQ(S_OK, SetValue(wb.Get(), 1, 2, 4, I4(9)).hr);  // a cell that only uses the shared formula
+  std::string second = save("second.xlsx");
+  EXPECT_EQ("<none>", PartText(second, "xl/calcChain.xml"));
+  EXPECT_EQ(std::string::npos, PartText(second, "xl/_rels/workbook.xml.rels").find("calcChain"));
+  EXPECT_EQ(std::string::npos, PartText(second, "[Content_Types].xml").find("calcChain"));
+  EXPECT_NE(std::string::npos, PartText(second, "[Content_Types].xml").find("worksheet"));
+  Workbook back;
+  AnsiString reason;
+  ASSERT_TRUE(ReadWorkbook(second, back, reason)) << Escaped(reason);
+  EXPECT_EQ(9, back.sheets[0].Find(2, 4)->number);
+  EXPECT_EQ(std::wstring(L"текст"), back.Text(*back.sheets[0].Find(1, 3)));
+  // For the independent reader: a package with a part dropped.
+  CreateDirectoryW(AnsiToWide(BuildPath("saved")).c_str(), nullptr);
+  std::ofstream(AnsiToWide(BuildPath("saved/formulas.second.xlsx")).c_str(), std::ios::binary) << second;
+  WriteExpectations(BookOf(wb.Get())->model, BuildPath("saved/formulas.second.xlsx.expect"));
+  // The cell that carries the shared formula: refused, nothing written.
+  EXPECT_EQ(S_OK, SetValue(wb.Get(), 1, 1, 4, I4(1)).hr);
+  std::string target = dir.File("third.xlsx");
+  CallResult r = Call(wb.Get(), L"SaveAs", DISPATCH_METHOD, {Str(AnsiToWide(target).c_str())}, nullptr);
+  EXPECT_EQ(DISP_E_EXCEPTION, r.hr);
+  EXPECT_NE(std::wstring::npos, r.description.find(L"D1")) << Escaped(WideToAnsi(r.description));
+  EXPECT_FALSE(Exists(target));
 }
 
 }  // namespace

@@ -114,6 +114,27 @@ function checkRows(name, ext, rows) {
   fs.writeFileSync(path.join(out, 'layout.xlsx'), buf);
 }
 
+// Formulas with a calculation chain, and a shared formula over D1:D2 (this
+// writer makes neither, so both are patched in).
+{
+  const ws = { A1: { t: 'n', v: 2 }, B1: { t: 'n', v: 4, f: 'A1*2' }, C1: { t: 'n', v: 6, f: 'A1*3' },
+    D1: { t: 'n', v: 2 }, D2: { t: 'n', v: 2 }, '!ref': 'A1:D2' };
+  const wb = XLSX.utils.book_new();
+  XLSX.utils.book_append_sheet(wb, ws, 'Формулы');
+  let buf = XLSX.write(wb, { bookType: 'xlsx', type: 'buffer', compression: true });
+  buf = patchXlsx(buf, '/xl/worksheets/sheet1.xml', (xml) => xml
+    .replace(/<c r="D1"><v>2<\/v><\/c>/, '<c r="D1"><f t="shared" ref="D1:D2" si="0">A1</f><v>2</v></c>')
+    .replace(/<c r="D2"><v>2<\/v><\/c>/, '<c r="D2"><f t="shared" si="0"/><v>2</v></c>'));
+  buf = patchXlsx(buf, '/[Content_Types].xml', (xml) => xml.replace('</Types>',
+    '<Override PartName="/xl/calcChain.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.calcChain+xml"/></Types>'));
+  buf = patchXlsx(buf, '/xl/_rels/workbook.xml.rels', (xml) => xml.replace('</Relationships>',
+    '<Relationship Id="rIdChain" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/calcChain" Target="calcChain.xml"/></Relationships>'));
+  const zip = XLSX.CFB.read(buf, { type: 'buffer' });
+  XLSX.CFB.utils.cfb_add(zip, '/xl/calcChain.xml', Buffer.from(
+    '<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\n<calcChain xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><c r="B1" i="1"/><c r="C1"/></calcChain>'));
+  fs.writeFileSync(path.join(out, 'formulas.xlsx'), Buffer.from(XLSX.CFB.write(zip, { fileType: 'zip', type: 'buffer', compression: true })));
+}
+
 // Large sheets: an .xls sheet holds at most 65,536 rows.
 const large = process.argv.includes('--no-large') ? [] : [['big', 100000, 'xlsx'], ['big', 60000, 'xls'], ['rows10k', 10000, 'both']];
 for (const [name, rows, kind] of large) {
