@@ -157,6 +157,16 @@ class StreamRewriter {
     }
     if (recs_.empty() || recs_[0].type != kBof || recs_[0].size < 2 || U16(s_, 4) != 0x0600)
       Fail("запись поддерживается только для книг Excel 97–2003");
+    // A new cell takes the first cell format with the General number format
+    // (Excel's is number 15, but other writers order theirs otherwise).
+    for (size_t i = 0, xf = 0; i < recs_.size() && recs_[i].type != kEof; ++i) {
+      if (recs_[i].type != 0x00E0) continue;
+      if (recs_[i].size >= 6 && !(U16(s_, recs_[i].off + 8) & 4) && U16(s_, recs_[i].off + 6) == 0) {
+        defaultXf_ = static_cast<uint32_t>(xf);
+        break;
+      }
+      ++xf;
+    }
     // The sheets' substreams, in the order of the workbook's sheets.
     std::vector<size_t> boundSheets;  // record indexes
     std::map<size_t, size_t> editedStart;  // record index of a BOF -> model sheet
@@ -274,7 +284,7 @@ class StreamRewriter {
     for (const auto& e : edits) {
       uint32_t row = e.first - 1, col = e.second - 1;
       auto old = cells.find({row, col});
-      uint32_t xf = 15;  // the default cell format
+      uint32_t xf = defaultXf_;
       if (old != cells.end()) {
         xf = U16(old->second, 8);
         for (size_t o = 0; o + 4 <= old->second.size(); o += 4 + U16(old->second, o + 2)) {
@@ -386,6 +396,7 @@ class StreamRewriter {
   const ChangedCells& changed_;
   std::vector<Rec> recs_;
   std::map<size_t, size_t> byOffset_;
+  uint32_t defaultXf_ = 15;
 };
 
 bool SameName(const wchar_t* a, const wchar_t* b) { return CompareStringOrdinal(a, -1, b, -1, TRUE) == CSTR_EQUAL; }
