@@ -291,6 +291,12 @@ class View {
       if (col + colStep < 1 || col + colStep > maxCol) colStep = -colStep;
       col += colStep;
     }
+    // A merged area is one cell: its first cell stands for it.
+    if (!l.merges.empty())
+      if (const SheetLayout::Merge* m = MergeAt(static_cast<uint32_t>(row), static_cast<uint32_t>(col))) {
+        row = m->row1;
+        col = m->col1;
+      }
     st.row = static_cast<uint32_t>(row);
     st.col = static_cast<uint32_t>(col);
     if (!extend) {
@@ -301,7 +307,16 @@ class View {
     EnsureVisible(st.row, st.col);
     InvalidateRect(hwnd_, nullptr, FALSE);
   }
-  void MoveBy(int rows, int cols, bool extend) { MoveTo(int64_t(St().row) + rows, int64_t(St().col) + cols, extend); }
+  void MoveBy(int rows, int cols, bool extend) {
+    // Moving on from a merged area starts at its far edge.
+    int64_t row = St().row, col = St().col;
+    if (!Active().layout.merges.empty())
+      if (const SheetLayout::Merge* m = MergeAt(St().row, St().col)) {
+        if (rows > 0) row = m->row2;
+        if (cols > 0) col = m->col2;
+      }
+    MoveTo(row + rows, col + cols, extend);
+  }
 
   void Selection(uint32_t& r1, uint32_t& c1, uint32_t& r2, uint32_t& c2) const {
     r1 = std::min(St().row, St().anchorRow);

@@ -438,6 +438,49 @@ TEST_P(RoundTrip, SavedBookHoldsTheEditsAndEverythingElse) {
 
 INSTANTIATE_TEST_SUITE_P(Formats, RoundTrip, testing::Values(".xlsx", ".xls"));
 
+// The workbook stream of a compound file, through the platform's structured storage.
+std::string WorkbookStream(const std::string& file) {
+  IStorage* stg = nullptr;
+  std::string out;
+  CreateDirectoryW(AnsiToWide(BuildPath("saved")).c_str(), nullptr);
+  std::wstring temp = AnsiToWide(BuildPath("saved/stream.tmp"));
+  std::ofstream(temp.c_str(), std::ios::binary) << file;
+  if (SUCCEEDED(StgOpenStorage(temp.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0, &stg))) {
+    IStream* s = nullptr;
+    if (SUCCEEDED(stg->OpenStream(L"Workbook", nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, &s))) {
+      char buf[65536];
+      ULONG n = 0;
+      while (SUCCEEDED(s->Read(buf, sizeof buf, &n)) && n > 0) out.append(buf, n);
+      s->Release();
+    }
+    stg->Release();
+  }
+  DeleteFileW(temp.c_str());
+  return out;
+}
+
+// The file positions a BIFF8 stream keeps: BOUNDSHEET to a BOF, INDEX to its
+// DBCELLs and DEFCOLWIDTH, DBCELL back to a ROW. The first one that points
+// elsewhere, or "".
+std::string WrongOffset(const std::string& s) {
+  auto u16 = [&](size_t o) { return static_cast<uint32_t>(static_cast<uint8_t>(s[o]) | (static_cast<uint8_t>(s[o + 1]) << 8)); };
+  auto u32 = [&](size_t o) { return u16(o) | (u16(o + 2) << 16); };
+  std::map<size_t, uint32_t> type;  // record offset -> type
+  for (size_t o = 0; o + 4 <= s.size() && o + 4 + u16(o + 2) <= s.size(); o += 4 + u16(o + 2)) type[o] = u16(o);
+  auto is = [&](size_t o, uint32_t t) { return type.count(o) && type[o] == t; };
+  for (const auto& r : type) {
+    size_t d = r.first + 4, size = u16(r.first + 2);
+    if (r.second == 0x85 && !is(u32(d), 0x0809)) return "BOUNDSHEET at " + std::to_string(r.first);
+    if (r.second == 0x020B && size >= 16) {
+      if (u32(d + 12) && !is(u32(d + 12), 0x55)) return "INDEX DEFCOLWIDTH at " + std::to_string(r.first);
+      for (size_t f = 16; f + 4 <= size; f += 4)
+        if (!is(u32(d + f), 0xD7)) return "INDEX DBCELL at " + std::to_string(r.first);
+    }
+    if (r.second == 0xD7 && size >= 4 && u32(d) && !is(r.first - u32(d), 0x0208)) return "DBCELL at " + std::to_string(r.first);
+  }
+  return "";
+}
+
 TEST(RoundTripXls, OtherStreamsAndSheetsKeepTheirBytes) {
   std::string source = BuildPath("spreadsheet/types.xls");
   std::string target = BuildPath("saved/types.xls.streams.xls");
@@ -450,24 +493,8 @@ TEST(RoundTripXls, OtherStreamsAndSheetsKeepTheirBytes) {
   // The stream alone: every sheet but the second one keeps its records; the
   // ones after it move by what the second one grew.
   std::string original = ReadAll(source), saved = ReadAll(target);
-  auto stream = [](const std::string& file) {
-    IStorage* stg = nullptr;
-    std::string out;
-    std::wstring temp = AnsiToWide(BuildPath("saved/stream.tmp"));
-    std::ofstream(temp.c_str(), std::ios::binary) << file;
-    if (SUCCEEDED(StgOpenStorage(temp.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0, &stg))) {
-      IStream* s = nullptr;
-      if (SUCCEEDED(stg->OpenStream(L"Workbook", nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, &s))) {
-        char buf[65536];
-        ULONG n = 0;
-        while (SUCCEEDED(s->Read(buf, sizeof buf, &n)) && n > 0) out.append(buf, n);
-        s->Release();
-      }
-      stg->Release();
-    }
-    return out;
-  };
-  std::string a = stream(original), b = stream(saved);
+  std::string a = WorkbookStream(original), b = WorkbookStream(saved);
+  EXPECT_EQ("", WrongOffset(b));
   ASSERT_FALSE(a.empty());
   ASSERT_FALSE(b.empty());
   auto u32 = [](const std::string& s, size_t o) {
@@ -740,6 +767,10 @@ TEST(CorpusWriteBack, EditedBooksReadBackWhole) {
         continue;
       }
       ++written;
+      // Sound positions stay sound (an edited sheet's own are laid anew, so some books come out mended).
+      if (book.model.format == FileFormat::Xls && WrongOffset(WorkbookStream(book.fileBytes)).empty()) {
+        EXPECT_EQ("", WrongOffset(WorkbookStream(saved))) << file;
+      }
       Workbook back;
       ASSERT_TRUE(ReadWorkbook(saved, back, reason)) << file << ": " << Escaped(reason);
       ExpectSameCells(book.model, back, file);

@@ -347,3 +347,21 @@ TEST_F(SheetView, MovesOverHiddenColumnsAndRows) {
   EXPECT_EQ(std::wstring(L"после скрытой"), text);
   Key(Editor(view_), VK_ESCAPE);
 }
+
+// layout.xlsx: A1:C1 is one merged cell holding the title.
+TEST_F(SheetView, MergedAreaIsOneCell) {
+  Open("layout.xlsx");
+  if (HasFatalFailure()) return;
+  SetFocus(view_);
+  Key(view_, VK_RIGHT);  // from the merged A1:C1 on to D1
+  Type(view_, L"D");
+  Key(Editor(view_), VK_RETURN);
+  EXPECT_EQ(std::wstring(L"D"), ValueText(workbook_.Get(), 1, 4));
+  Key(view_, VK_UP);    // D2 up to D1
+  Key(view_, VK_LEFT);  // into the merged area: its first cell
+  Key(view_, VK_F2);
+  wchar_t text[64] = {};
+  GetWindowTextW(Editor(view_), text, 64);
+  EXPECT_EQ(std::wstring(L"Заголовок на три столбца"), text);
+  Key(Editor(view_), VK_ESCAPE);
+}
