@@ -1,8 +1,10 @@
 #include "spreadsheet/CellEditor.h"
 
-#include <commctrl.h>
-
 namespace Spreadsheet {
+
+namespace {
+const wchar_t kSelfProp[] = L"X2Z.CellEditor";
+}  // namespace
 
 void CellEditor::Open(HWND parent, const RECT& rect, HFONT font, const std::wstring& text, bool arrowsMove,
                       Handlers handlers) {
@@ -15,7 +17,10 @@ void CellEditor::Open(HWND parent, const RECT& rect, HFONT font, const std::wstr
   arrowsMove_ = arrowsMove;
   handlers_ = std::move(handlers);
   SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-  SetWindowSubclass(hwnd_, Proc, 1, reinterpret_cast<DWORD_PTR>(this));
+  // Subclassed by hand: comctl32's helpers would load that library, whose
+  // control theming changes how the rest of the program draws under Wine.
+  SetPropW(hwnd_, kSelfProp, this);
+  original_ = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Proc)));
   SetFocus(hwnd_);
   int end = GetWindowTextLengthW(hwnd_);
   SendMessageW(hwnd_, EM_SETSEL, end, end);
@@ -25,7 +30,8 @@ void CellEditor::Close() {
   if (!hwnd_) return;
   HWND h = hwnd_;
   hwnd_ = nullptr;
-  RemoveWindowSubclass(h, Proc, 1);
+  SetWindowLongPtrW(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original_));
+  RemovePropW(h, kSelfProp);
   DestroyWindow(h);
 }
 
@@ -42,11 +48,13 @@ void CellEditor::Move(const RECT& rect) {
   if (hwnd_) MoveWindow(hwnd_, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, TRUE);
 }
 
-LRESULT CALLBACK CellEditor::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR self) {
+LRESULT CALLBACK CellEditor::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  auto* self = static_cast<CellEditor*>(GetPropW(hwnd, kSelfProp));
+  if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
   try {
-    return reinterpret_cast<CellEditor*>(self)->Handle(msg, wp, lp);
+    return self->Handle(msg, wp, lp);
   } catch (...) {
-    return DefSubclassProc(hwnd, msg, wp, lp);
+    return CallWindowProcW(self->original_, hwnd, msg, wp, lp);
   }
 }
 
@@ -72,7 +80,7 @@ LRESULT CellEditor::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       if (wp == L'\r' || wp == L'\t' || wp == 27) return 0;  // handled as keys; no beep
       break;
   }
-  return DefSubclassProc(h, msg, wp, lp);
+  return CallWindowProcW(original_, h, msg, wp, lp);
 }
 
 }  // namespace Spreadsheet

@@ -34,10 +34,11 @@ class CellEditor {
   void Move(const RECT& rect);
 
  private:
-  static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR self);
+  static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
 
   HWND hwnd_ = nullptr;
+  WNDPROC original_ = nullptr;
   std::wstring initial_;
   bool arrowsMove_ = false;
   Handlers handlers_;
