@@ -403,11 +403,12 @@ class RangeObject : public Object {
       case VT_ERROR:
         c.kind = CellKind::Error;
         c.error = static_cast<int32_t>(static_cast<uint32_t>(V_ERROR(v)) - 0x800A0000u);
-        if (!ErrorFromText(ErrorText(c.error))) c.error = kErrNA;
+        if (ErrorFromText(ErrorText(c.error)) != c.error) c.error = kErrNA;  // not one of Excel's errors
         break;
       case VT_DATE:
-        // Back to Excel's serial: the reverse of OleDateFromSerial.
-        c.kind = CellKind::Date;
+        // Back to Excel's serial: the reverse of OleDateFromSerial. The cell
+        // reads as a date where its format is one: formats are not written.
+        c.kind = old && old->kind == CellKind::Date ? CellKind::Date : CellKind::Number;
         c.number = wb.date1904 ? V_DATE(v) - 1462 : (V_DATE(v) >= 2 && V_DATE(v) < 61 ? V_DATE(v) - 1 : V_DATE(v));
         break;
       default: {

@@ -285,13 +285,35 @@ TEST(EditAutomation, AnswersFollowTheEdits) {
   struct Put {
     VARIANT value;
     VARTYPE type;
-  } puts[] = {{Str(L"'7"), VT_BSTR}, {Boolean(true), VT_BOOL}, {I4(3), VT_R8}};
+    SCODE error;  // for VT_ERROR: what reads back
+  };
+  VARIANT div0, foreign, date;
+  V_VT(&div0) = VT_ERROR;
+  V_ERROR(&div0) = static_cast<SCODE>(0x800A0000u + 2007);
+  V_VT(&foreign) = VT_ERROR;
+  V_ERROR(&foreign) = E_FAIL;  // no Excel error: #N/A
+  V_VT(&date) = VT_DATE;
+  V_DATE(&date) = 45000.5;
+  Put puts[] = {{Str(L"'7"), VT_BSTR, 0},   {Boolean(true), VT_BOOL, 0},
+                {I4(3), VT_R8, 0},          {div0, VT_ERROR, static_cast<SCODE>(0x800A0000u + 2007)},
+                {foreign, VT_ERROR, static_cast<SCODE>(0x800A0000u + 2042)}, {date, VT_R8, 0}};
   for (auto& p : puts) {
     EXPECT_EQ(S_OK, SetValue(wb.Get(), 1, 40, 1, p.value).hr);
     TVar got;
     ASSERT_EQ(S_OK, Get(CellOf(wb.Get(), 1, 40, 1).Get(), L"Value", {}, got).hr);
     EXPECT_EQ(p.type, got.Type());
+    if (p.type == VT_ERROR) {
+      EXPECT_EQ(p.error, V_ERROR(&got.Get()));
+    }
   }
+  // A date into a cell formatted as a date (A5) reads back as that date.
+  V_VT(&date) = VT_DATE;
+  V_DATE(&date) = 45001.25;
+  EXPECT_EQ(S_OK, SetValue(wb.Get(), 1, 5, 1, date).hr);
+  TVar got;
+  ASSERT_EQ(S_OK, Get(CellOf(wb.Get(), 1, 5, 1).Get(), L"Value", {}, got).hr);
+  ASSERT_EQ(VT_DATE, got.Type());
+  EXPECT_EQ(45001.25, V_DATE(&got.Get()));
   // A range of several cells takes no value.
   TVar sheet, range;
   ASSERT_EQ(S_OK, Get(wb.Get(), L"ActiveSheet", {}, sheet).hr);
