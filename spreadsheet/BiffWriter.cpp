@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <tuple>
 
 #include "framework/ComPtr.h"
 #include "spreadsheet/Writers.h"
@@ -46,6 +47,8 @@ enum : uint16_t {
   kShrFmla = 0x04BC,
   kArray = 0x0221,
   kTable = 0x0236,
+  kSst = 0x00FC,
+  kExtSst = 0x00FF,
 };
 
 uint32_t U16(const std::string& b, size_t o) {
@@ -115,7 +118,7 @@ std::string CellRecord(const Workbook& wb, const Cell* c, uint32_t row, uint32_t
   switch (c->kind) {
     case CellKind::Text: {
       std::wstring text = wb.Text(*c);
-      if (text.size() > 255) Fail("в книге Excel 97–2003 такой записи ячейки не больше 255 знаков");
+      if (text.size() > 255) Fail("текст длиннее 255 знаков");  // long texts go to the shared strings
       bool wide = false;
       for (wchar_t ch : text) wide = wide || ch > 0xFF;
       Add16(d, static_cast<uint32_t>(text.size()));
@@ -183,14 +186,30 @@ class StreamRewriter {
       }
       ++sheet;
     }
+    PlanSharedStrings();
     std::string out;
     out.reserve(s_.size() + 4096);
     std::vector<std::pair<size_t, long long>> shifts;  // from this old offset on, positions move by
     long long delta = 0;
+    std::map<size_t, size_t> movedTo;  // BOUNDSHEET record index -> its offset in out
+    std::vector<size_t> stringStarts;  // of the appended strings, in out
+    auto grow = [&](size_t from, size_t bytes) {
+      delta += static_cast<long long>(bytes);
+      shifts.push_back({from, delta});
+    };
     for (size_t i = 0; i < recs_.size();) {
+      if (i == globalsEnd_ && !newStrings_.empty() && sst_ == SIZE_MAX) {
+        // No table yet: a new one before the globals end.
+        std::vector<size_t> starts;
+        std::string table = StringRecords(true, starts);
+        for (size_t st : starts) stringStarts.push_back(out.size() + st);
+        out += table;
+        grow(recs_[i].off, table.size());
+      }
       auto e = editedStart.find(i);
       if (e != editedStart.end()) {
         size_t end = SubstreamEnd(i);
+        sheet_ = e->second;
         std::string sub = RewriteSheet(i, end, out.size(), changed_.at(e->second), wb_.sheets[e->second]);
         delta += static_cast<long long>(sub.size()) - static_cast<long long>(recs_[end].End() - recs_[i].off);
         shifts.push_back({recs_[end].End(), delta});
@@ -200,7 +219,35 @@ class StreamRewriter {
       }
       const Rec& r = recs_[i];
       size_t at = out.size();
+      if (r.type == kBoundSheet) movedTo[i] = at;
       out.append(s_, r.off, r.End() - r.off);
+      if (i == sst_ && !newStrings_.empty()) {
+        Put32(out, at + 4, U32(s_, r.off + 4) + static_cast<uint32_t>(newStrings_.size()));
+        Put32(out, at + 8, U32(s_, r.off + 8) + static_cast<uint32_t>(newStrings_.size()));
+      }
+      if (i == sstEnd_ && !newStrings_.empty()) {
+        std::vector<size_t> starts;
+        std::string more = StringRecords(false, starts);
+        for (size_t st : starts) stringStarts.push_back(out.size() + st);
+        out += more;
+        grow(r.End(), more.size());
+      }
+      if (r.type == kExtSst && i < globalsEnd_ && r.size >= 2 && !stringStarts.empty()) {
+        // One entry for each bucket of dsst strings that begins among the new ones.
+        uint32_t dsst = std::max<uint32_t>(1, U16(s_, r.off + 4));
+        std::string entries;
+        for (size_t k = 0; k < stringStarts.size(); ++k) {
+          if ((firstNewString_ + k) % dsst) continue;
+          Add32(entries, static_cast<uint32_t>(stringStarts[k]));
+          Add16(entries, static_cast<uint32_t>(stringOffsets_[k]));
+          Add16(entries, 0);
+        }
+        if (!entries.empty() && r.size + entries.size() <= 8224) {
+          out.insert(at + r.End() - r.off, entries);
+          Put16(out, at + 2, static_cast<uint32_t>(r.size + entries.size()));
+          grow(r.End(), entries.size());
+        }
+      }
       if (r.type == kIndex && i > 0 && delta != 0 && r.size >= 16) {
         for (size_t f = 12; f + 4 <= r.size; f += 4) {
           if (f == 12 && U32(s_, r.off + 4 + f) == 0) continue;  // no DEFCOLWIDTH
@@ -210,13 +257,12 @@ class StreamRewriter {
       ++i;
     }
     if (!recs_.empty()) out.append(s_, recs_.back().End(), std::string::npos);  // trailing bytes past the last record
-    // Globals come first and keep their size: BOUNDSHEET records sit where they were.
     for (size_t i : boundSheets) {
       uint32_t old = U32(s_, recs_[i].off + 4);
       long long move = 0;
       for (const auto& sh : shifts)
         if (old >= sh.first) move = sh.second;
-      Put32(out, recs_[i].off + 4, static_cast<uint32_t>(old + move));
+      Put32(out, movedTo.at(i) + 4, static_cast<uint32_t>(old + move));
     }
     return out;
   }
@@ -232,6 +278,127 @@ class StreamRewriter {
   }
 
   std::string Bytes(size_t i) const { return s_.substr(recs_[i].off, recs_[i].End() - recs_[i].off); }
+
+  // Text longer than a LABEL holds goes into the shared string table, appended
+  // in CONTINUE records after it (or in a table of its own where the book has none).
+  void PlanSharedStrings() {
+    globalsEnd_ = 0;
+    while (globalsEnd_ < recs_.size() && recs_[globalsEnd_].type != kEof) ++globalsEnd_;
+    for (size_t i = 0; i < globalsEnd_; ++i)
+      if (recs_[i].type == kSst && sst_ == SIZE_MAX && recs_[i].size >= 8) sst_ = i;
+    if (sst_ != SIZE_MAX) {
+      sstEnd_ = sst_;
+      while (sstEnd_ + 1 < globalsEnd_ && recs_[sstEnd_ + 1].type == 0x003C) ++sstEnd_;
+      firstNewString_ = CountSharedStrings();
+    }
+    for (const auto& c : changed_) {
+      if (c.first >= wb_.sheets.size()) continue;
+      for (const auto& pos : c.second) {
+        const Cell* cell = wb_.sheets[c.first].Find(pos.first, pos.second);
+        if (!cell || cell->kind != CellKind::Text) continue;
+        std::wstring text = wb_.Text(*cell);
+        if (text.size() <= 255) continue;
+        if (text.size() > 32767) Fail("текст ячейки длиннее 32 767 знаков");
+        sstIndex_[std::make_tuple(c.first, pos.first - 1, pos.second - 1)] = firstNewString_ + static_cast<uint32_t>(newStrings_.size());
+        newStrings_.push_back(std::move(text));
+      }
+    }
+    if (!newStrings_.empty() && globalsEnd_ == recs_.size()) Fail("книга не завершена");
+  }
+
+  // How many strings the table holds, counted: some writers' unique count is wrong.
+  uint32_t CountSharedStrings() const {
+    std::vector<std::pair<size_t, size_t>> segments;  // data of SST (past its counts) and its CONTINUEs
+    segments.push_back({recs_[sst_].off + 12, recs_[sst_].End()});
+    for (size_t i = sst_ + 1; i <= sstEnd_; ++i) segments.push_back({recs_[i].off + 4, recs_[i].End()});
+    size_t seg = 0, at = segments[0].first;
+    auto left = [&] { return seg < segments.size() ? segments[seg].second - at : 0; };
+    auto next = [&] {
+      if (++seg < segments.size()) at = segments[seg].first;
+    };
+    // Skips n bytes that may run on into the next records.
+    auto skip = [&](size_t n) {
+      while (n > 0 && seg < segments.size()) {
+        size_t k = std::min(n, left());
+        at += k;
+        n -= k;
+        if (left() == 0) next();
+      }
+      return n == 0;
+    };
+    auto read = [&](size_t n, uint32_t& v) {
+      v = 0;
+      for (size_t i = 0; i < n; ++i) {
+        while (seg < segments.size() && left() == 0) next();
+        if (seg >= segments.size()) return false;
+        v |= uint32_t(static_cast<uint8_t>(s_[at++])) << (8 * i);
+      }
+      return true;
+    };
+    uint32_t count = 0, cch, flags, runs = 0, ext = 0;
+    while (seg < segments.size()) {
+      while (seg < segments.size() && left() == 0) next();
+      if (seg >= segments.size() || !read(2, cch) || !read(1, flags)) break;
+      runs = ext = 0;
+      if ((flags & 8) && !read(2, runs)) break;
+      if ((flags & 4) && !read(4, ext)) break;
+      // The characters: a string cut by a record goes on after a byte that tells their width.
+      size_t width = (flags & 1) ? 2 : 1;
+      for (uint32_t chars = cch; chars > 0;) {
+        if (left() == 0) {
+          next();
+          uint32_t high;
+          if (!read(1, high)) return count + 1;
+          width = (high & 1) ? 2 : 1;
+        }
+        size_t k = std::min<size_t>(chars, left() / width);
+        if (k == 0) return count + 1;
+        at += k * width;
+        chars -= static_cast<uint32_t>(k);
+      }
+      ++count;
+      if (!skip(4 * size_t(runs) + ext)) break;
+    }
+    return count;
+  }
+
+  // The new strings as records of at most 8,224 bytes; a string split across
+  // records goes on after a byte that says how its characters are stored.
+  // starts: where each string begins, from the start of the returned bytes.
+  std::string StringRecords(bool table, std::vector<size_t>& starts) {
+    std::string out, rec;
+    uint16_t type = table ? kSst : 0x003C;
+    if (table) {
+      Add32(rec, static_cast<uint32_t>(newStrings_.size()));
+      Add32(rec, static_cast<uint32_t>(newStrings_.size()));
+    }
+    auto flush = [&] {
+      out += Record(type, rec);
+      type = 0x003C;
+      rec.clear();
+    };
+    stringOffsets_.clear();
+    for (const std::wstring& text : newStrings_) {
+      bool wide = false;
+      for (wchar_t ch : text) wide = wide || ch > 0xFF;
+      size_t unit = wide ? 2 : 1;
+      if (rec.size() + 3 + unit > 8224) flush();
+      starts.push_back(out.size() + 4 + rec.size());
+      stringOffsets_.push_back(4 + rec.size());
+      Add16(rec, static_cast<uint32_t>(text.size()));
+      rec += static_cast<char>(wide ? 1 : 0);
+      for (wchar_t ch : text) {
+        if (rec.size() + unit > 8224) {
+          flush();
+          rec += static_cast<char>(wide ? 1 : 0);
+        }
+        if (wide) Add16(rec, ch);
+        else rec += static_cast<char>(ch);
+      }
+    }
+    if (!rec.empty()) flush();
+    return out;
+  }
 
   // One sheet's substream (records first..last) laid out from stream offset base.
   std::string RewriteSheet(size_t first, size_t last, size_t base, const std::vector<std::pair<uint32_t, uint32_t>>& edits,
@@ -295,7 +462,17 @@ class StreamRewriter {
       }
       const Cell* c = sheet.Find(e.first, e.second);
       if (!c && old == cells.end()) continue;
-      cells[{row, col}] = CellRecord(wb_, c, row, col, xf);
+      auto shared = sstIndex_.find(std::make_tuple(sheet_, row, col));
+      if (shared != sstIndex_.end()) {
+        std::string d;
+        Add16(d, row);
+        Add16(d, col);
+        Add16(d, xf);
+        Add32(d, shared->second);
+        cells[{row, col}] = Record(kLabelSst, d);
+      } else {
+        cells[{row, col}] = CellRecord(wb_, c, row, col, xf);
+      }
     }
     // Every row with cells gets a ROW record (some writers leave them out),
     // spanning its cells.
@@ -397,6 +574,12 @@ class StreamRewriter {
   std::vector<Rec> recs_;
   std::map<size_t, size_t> byOffset_;
   uint32_t defaultXf_ = 15;
+  size_t sheet_ = 0;  // the model sheet being rewritten
+  size_t globalsEnd_ = 0, sst_ = SIZE_MAX, sstEnd_ = SIZE_MAX;
+  uint32_t firstNewString_ = 0;
+  std::vector<std::wstring> newStrings_;
+  std::vector<size_t> stringOffsets_;  // of each new string in its record
+  std::map<std::tuple<size_t, uint32_t, uint32_t>, uint32_t> sstIndex_;
 };
 
 bool SameName(const wchar_t* a, const wchar_t* b) { return CompareStringOrdinal(a, -1, b, -1, TRUE) == CSTR_EQUAL; }

@@ -350,7 +350,10 @@ struct EditCase {
   LONG sheet, row, col;
   const wchar_t* typed;
 };
+// Longer than an .xls LABEL record holds: it goes into the shared strings.
+const std::wstring kLongText = L"Длинное описание работ: " + std::wstring(300, L'ж') + L" конец";
 const EditCase kEdits[] = {
+    {1, 13, 1, kLongText.c_str()},
     {1, 1, 1, L"Новый шифр ЕНиР 1-2"},  // text over text
     {1, 2, 1, L"12,5"},                  // a number over a number
     {1, 2, 2, L""},                      // cleared
@@ -570,13 +573,13 @@ TEST(SaveFailure, LeavesNoFileAndTellsWhy) {
     EXPECT_FALSE(Exists(c.target + ".x2z~")) << c.what;
     EXPECT_FALSE(Saved(wb.Get())) << c.what;
   }
-  // Text longer than an .xls cell record holds: refused, not cut.
-  std::wstring longText(300, L'ж');
+  // Text longer than an Excel cell holds: refused, not cut.
+  std::wstring longText(32768, L'ж');
   EXPECT_EQ(S_OK, SetValue(wb.Get(), 1, 1, 2, Str(longText.c_str())).hr);
   std::string target = dir.File("long.xls");
   CallResult r = Call(wb.Get(), L"SaveAs", DISPATCH_METHOD, {Str(AnsiToWide(target).c_str())}, nullptr);
   EXPECT_EQ(DISP_E_EXCEPTION, r.hr);
-  EXPECT_NE(std::wstring::npos, r.description.find(L"255")) << Escaped(WideToAnsi(r.description));
+  EXPECT_NE(std::wstring::npos, r.description.find(L"32 767")) << Escaped(WideToAnsi(r.description));
   EXPECT_FALSE(Exists(target));
   EXPECT_FALSE(Exists(target + ".x2z~"));
 }
@@ -772,7 +775,8 @@ TEST(CorpusWriteBack, EditedBooksReadBackWhole) {
         // Latin text: the independent reader decodes UTF-16 strings through a
         // book's code page when that is not 1200 (several of these are 1252);
         // Cyrillic is checked on the fixtures above.
-        first.text = book.model.strings.Add(L"edit #1 ok");
+        // Longer than an .xls LABEL holds: the shared strings grow.
+        first.text = book.model.strings.Add(L"edit #1 ok " + std::wstring(300, L'x'));
         edits.push_back(first);
       }
       if (sheet.CellCount() > 1) edits.push_back(EmptyAt(sheet.Cells().back().row, sheet.Cells().back().col));
