@@ -718,8 +718,10 @@ class View {
     return L"###";
   }
 
+  // At most 1,024 characters: no cell shows more, and GDI slows on long runs.
   void DrawCellText(HDC dc, const std::wstring& text, RECT r, UINT align) {
-    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, align | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    DrawTextW(dc, text.c_str(), static_cast<int>(std::min<size_t>(text.size(), 1024)), &r,
+              align | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
   }
 
   void PaintGrid(HDC dc) {
