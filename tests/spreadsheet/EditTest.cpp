@@ -463,6 +463,38 @@ TEST_P(RoundTrip, SavedBookHoldsTheEditsAndEverythingElse) {
 
 INSTANTIATE_TEST_SUITE_P(Formats, RoundTrip, testing::Values(".xlsx", ".xls"));
 
+// Every stream of a compound file's root storage but the workbook stream: name -> bytes.
+std::map<std::wstring, std::string> OtherStreams(const std::string& file) {
+  std::map<std::wstring, std::string> out;
+  CreateDirectoryW(AnsiToWide(BuildPath("saved")).c_str(), nullptr);
+  std::wstring temp = AnsiToWide(BuildPath("saved/streams.tmp"));
+  std::ofstream(temp.c_str(), std::ios::binary) << file;
+  IStorage* stg = nullptr;
+  if (SUCCEEDED(StgOpenStorage(temp.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0, &stg))) {
+    IEnumSTATSTG* items = nullptr;
+    STATSTG st;
+    if (SUCCEEDED(stg->EnumElements(0, nullptr, 0, &items))) {
+      while (items->Next(1, &st, nullptr) == S_OK) {
+        std::wstring name = st.pwcsName ? st.pwcsName : L"";
+        CoTaskMemFree(st.pwcsName);
+        IStream* s = nullptr;
+        if (CompareStringOrdinal(name.c_str(), -1, L"Workbook", -1, TRUE) == CSTR_EQUAL || st.type != STGTY_STREAM ||
+            FAILED(stg->OpenStream(name.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, &s)))
+          continue;
+        char buf[65536];
+        ULONG n = 0;
+        std::string& bytes = out[name];
+        while (SUCCEEDED(s->Read(buf, sizeof buf, &n)) && n > 0) bytes.append(buf, n);
+        s->Release();
+      }
+      items->Release();
+    }
+    stg->Release();
+  }
+  DeleteFileW(temp.c_str());
+  return out;
+}
+
 // The workbook stream of a compound file, through the platform's structured storage.
 std::string WorkbookStream(const std::string& file) {
   IStorage* stg = nullptr;
@@ -518,6 +550,10 @@ TEST(RoundTripXls, OtherStreamsAndSheetsKeepTheirBytes) {
   // The stream alone: every sheet but the second one keeps its records; the
   // ones after it move by what the second one grew.
   std::string original = ReadAll(source), saved = ReadAll(target);
+  // Every other stream as it was.
+  std::map<std::wstring, std::string> others = OtherStreams(original);
+  EXPECT_FALSE(others.empty());
+  EXPECT_TRUE(others == OtherStreams(saved));
   std::string a = WorkbookStream(original), b = WorkbookStream(saved);
   EXPECT_EQ("", WrongOffset(b));
   ASSERT_FALSE(a.empty());
@@ -796,6 +832,9 @@ TEST(CorpusWriteBack, EditedBooksReadBackWhole) {
       // Sound positions stay sound (an edited sheet's own are laid anew, so some books come out mended).
       if (book.model.format == FileFormat::Xls && WrongOffset(WorkbookStream(book.fileBytes)).empty()) {
         EXPECT_EQ("", WrongOffset(WorkbookStream(saved))) << file;
+      }
+      if (book.model.format == FileFormat::Xls) {
+        EXPECT_TRUE(OtherStreams(book.fileBytes) == OtherStreams(saved)) << file << ": the other streams as they were";
       }
       Workbook back;
       ASSERT_TRUE(ReadWorkbook(saved, back, reason)) << file << ": " << Escaped(reason);
