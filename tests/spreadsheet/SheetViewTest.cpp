@@ -365,3 +365,47 @@ TEST_F(SheetView, MergedAreaIsOneCell) {
   EXPECT_EQ(std::wstring(L"Заголовок на три столбца"), text);
   Key(Editor(view_), VK_ESCAPE);
 }
+
+TEST_F(SheetView, MouseSelectsAndDeleteClearsTheSelection) {
+  Open("types.xls");
+  if (HasFatalFailure()) return;
+  SetFocus(view_);
+  // Sheet "Третий" holds A1 only: fill B1 and A2 first.
+  Key(view_, VK_RIGHT);
+  Type(view_, L"b1");
+  Key(Editor(view_), VK_RETURN);
+  Key(view_, VK_HOME, true);
+  Key(view_, VK_DOWN);
+  Type(view_, L"a2");
+  Key(Editor(view_), VK_RETURN);
+  // The cell rectangles, from the editor over A1.
+  Key(view_, VK_HOME, true);
+  Key(view_, VK_F2);
+  RECT a1 = {};
+  GetWindowRect(Editor(view_), &a1);
+  Key(Editor(view_), VK_ESCAPE);
+  MapWindowPoints(nullptr, view_, reinterpret_cast<POINT*>(&a1), 2);
+  int w = a1.right - a1.left - 1, h = a1.bottom - a1.top - 1;
+  // Press on A1, drag to B2, release; then Delete.
+  SendMessageW(view_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(a1.left + w / 2, a1.top + h / 2));
+  SendMessageW(view_, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(a1.left + w + w / 2, a1.top + h + h / 2));
+  SendMessageW(view_, WM_LBUTTONUP, 0, MAKELPARAM(a1.left + w + w / 2, a1.top + h + h / 2));
+  Flush();
+  Key(view_, VK_DELETE);
+  EXPECT_EQ(std::wstring(), ValueText(workbook_.Get(), 1, 1));
+  EXPECT_EQ(std::wstring(), ValueText(workbook_.Get(), 1, 2));
+  EXPECT_EQ(std::wstring(), ValueText(workbook_.Get(), 2, 1));
+  // One undo brings the three back; a shift click then selects from the current cell.
+  Key(view_, 'Z', true);
+  EXPECT_EQ(std::wstring(L"Третий лист"), ValueText(workbook_.Get(), 1, 1));
+  EXPECT_EQ(std::wstring(L"b1"), ValueText(workbook_.Get(), 1, 2));
+  SendMessageW(view_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(a1.left + w + w / 2, a1.top + h / 2));  // B1
+  SendMessageW(view_, WM_LBUTTONUP, 0, 0);
+  SendMessageW(view_, WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT, MAKELPARAM(a1.left + w + w / 2, a1.top + h + h / 2));
+  SendMessageW(view_, WM_LBUTTONUP, 0, 0);
+  Flush();
+  Key(view_, VK_DELETE);
+  EXPECT_EQ(std::wstring(L"Третий лист"), ValueText(workbook_.Get(), 1, 1));
+  EXPECT_EQ(std::wstring(), ValueText(workbook_.Get(), 1, 2));
+  EXPECT_EQ(std::wstring(L"a2"), ValueText(workbook_.Get(), 2, 1));
+}
