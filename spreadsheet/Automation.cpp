@@ -13,7 +13,10 @@
 #include "framework/ComPtr.h"
 #include "framework/Unicode.h"
 #include "spreadsheet/Book.h"
+#include "spreadsheet/Edits.h"
 #include "spreadsheet/Readers.h"
+#include "spreadsheet/Save.h"
+#include "spreadsheet/Writers.h"
 #include "spreadsheet/Spreadsheet.h"
 
 namespace Spreadsheet {
@@ -289,8 +292,10 @@ class RangeObject : public Object {
         return S_OK;
       case kValue:
       case kValue2:
-        if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF))
-          throw Raise{kExcelError1004, "Книга открыта только для просмотра: изменить ячейку нельзя."};
+        if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
+          PutValue(args);
+          return S_OK;
+        }
         Get(flags, args, 1);
         if (row1_ != row2_ || col1_ != col2_)
           throw Raise{kExcelError1004, "Значение диапазона из нескольких ячеек не поддерживается."};
@@ -316,6 +321,8 @@ class RangeObject : public Object {
         Method(flags, args, 2);
         if (args.Count() < 1) throw Refuse{DISP_E_PARAMNOTOPTIONAL};
         LONG type = ToLong(args, 0);
+        // Excel takes no calls while a cell is being edited.
+        if (book_->editing) throw Refuse{RPC_E_CALL_REJECTED};
         if (type != 11) throw Raise{kExcelError1004, "Такие ячейки не найдены."};
         const Sheet& s = wb.sheets[sheet_];
         Object_(out, new RangeObject(book_, sheet_, s.LastRow(), s.LastCol(), s.LastRow(), s.LastCol()));
@@ -376,6 +383,53 @@ class RangeObject : public Object {
   }
 
  private:
+  // Range.Value = v on one cell: text reads as if typed, as Excel reads it.
+  void PutValue(const Args& args) {
+    const VARIANT* v = args.PutValue();
+    if (!v) throw Refuse{DISP_E_PARAMNOTOPTIONAL};
+    if (row1_ != row2_ || col1_ != col2_)
+      throw Raise{kExcelError1004, "Запись значения в диапазон из нескольких ячеек не поддерживается."};
+    if (!book_->model.sheets[sheet_].HasCells()) throw Raise{kExcelError1004, "На листе нет ячеек."};
+    Workbook& wb = book_->model;
+    const Cell* old = wb.sheets[sheet_].Find(row1_, col1_);
+    Cell c;
+    c.row = row1_;
+    c.col = static_cast<uint16_t>(col1_);
+    c.look = old ? old->look : 0;
+    while (V_VT(v) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(v)) v = V_VARIANTREF(v);
+    switch (V_VT(v)) {
+      case VT_EMPTY:
+      case VT_NULL:
+        break;
+      case VT_BSTR:
+        c = TypedCell(wb, old, row1_, col1_, std::wstring(V_BSTR(v), SysStringLen(V_BSTR(v))), UserSeparators());
+        break;
+      case VT_BOOL:
+        c.kind = CellKind::Boolean;
+        c.boolean = V_BOOL(v) != VARIANT_FALSE;
+        break;
+      case VT_ERROR:
+        c.kind = CellKind::Error;
+        c.error = static_cast<int32_t>(static_cast<uint32_t>(V_ERROR(v)) - 0x800A0000u);
+        if (ErrorFromText(ErrorText(c.error)) != c.error) c.error = kErrNA;  // not one of Excel's errors
+        break;
+      case VT_DATE:
+        // Back to Excel's serial: the reverse of OleDateFromSerial. The cell
+        // reads as a date where its format is one: formats are not written.
+        c.kind = old && old->kind == CellKind::Date ? CellKind::Date : CellKind::Number;
+        c.number = wb.date1904 ? V_DATE(v) - 1462 : (V_DATE(v) >= 2 && V_DATE(v) < 61 ? V_DATE(v) - 1 : V_DATE(v));
+        break;
+      default: {
+        VARIANT d;
+        VariantInit(&d);
+        if (FAILED(VariantChangeType(&d, const_cast<VARIANT*>(v), 0, VT_R8))) throw Refuse{DISP_E_TYPEMISMATCH};
+        c.kind = V_VT(v) == VT_CY ? CellKind::Currency : CellKind::Number;
+        c.number = V_R8(&d);
+      }
+    }
+    ApplyEdits(*book_, sheet_, {c});
+  }
+
   void CellValue(const Workbook& wb, VARIANT& out, bool typed) const {
     const Cell* c = wb.sheets[sheet_].Find(row1_, col1_);
     if (!c) return;  // VT_EMPTY
@@ -599,29 +653,12 @@ class WorkbookObject : public Object {
   }
 
  private:
-  // The view changes nothing, so the copy is the file as it was loaded.
   void SaveCopy(const std::wstring& path) {
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-      throw Raise{kExcelError1004, "Не удаётся сохранить файл " + WideToAnsi(path) + "."};
-    const std::string& bytes = book_->fileBytes;
-    size_t done = 0;
-    bool ok = true;
-    while (ok && done < bytes.size()) {
-      DWORD n = 0;
-      DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 24));
-      ok = WriteFile(h, bytes.data() + done, chunk, &n, nullptr) && n == chunk;
-      done += n;
+    try {
+      SaveBook(*book_, path);
+    } catch (const WriteError& e) {
+      throw Raise{kExcelError1004, e.reason};
     }
-    CloseHandle(h);
-    if (!ok) {
-      DeleteFileW(path.c_str());
-      throw Raise{kExcelError1004, "Не удаётся сохранить файл " + WideToAnsi(path) + "."};
-    }
-    book_->saved = true;
-    book_->fullName = path;
-    size_t slash = path.find_last_of(L"\\/");
-    book_->name = slash == std::wstring::npos ? path : path.substr(slash + 1);
   }
 };
 

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <map>
 
+#include "spreadsheet/Layout.h"
 #include "spreadsheet/Readers.h"
 
 namespace Spreadsheet {
@@ -27,6 +28,7 @@ enum : uint16_t {
   kRecMulBlank = 0x00BE,
   kRecRString = 0x00D6,
   kRecXf = 0x00E0,
+  kRecFont = 0x0031,
   kRecSst = 0x00FC,
   kRecLabelSst = 0x00FD,
   kRecBlank = 0x0201,
@@ -188,6 +190,7 @@ class BiffReader {
     return c;
   }
   void PutNumber(Sheet& sheet, uint32_t row, uint32_t col, uint16_t xf, double v) {
+    cellXf_ = xf;
     Cell c = CellAt(row, col);
     c.kind = NumberKind(xf);
     c.number = v;
@@ -202,9 +205,13 @@ class BiffReader {
   void Put(Sheet& sheet, const Cell& c) {
     if (c.col == 0) return;
     if (++cells_ > cellCap_) throw ReadError{Reason::kTooLarge};
-    sheet.Put(c);
+    Cell looked = c;
+    looked.look = cellXf_ < xfLooks_.size() ? xfLooks_[cellXf_] : 0;
+    sheet.Put(looked);
   }
 
+  std::vector<uint8_t> fontLooks_, xfLooks_;
+  uint16_t cellXf_ = 0;  // of the cell record being read
   const uint8_t* p_;
   size_t size_;
   Workbook& book_;
@@ -336,6 +343,10 @@ void BiffReader::ReadGlobals() {
         break;
       case kRecXf:
         if (r.size >= 4) xfFormats_.push_back(U16(r.data + 2));
+        xfLooks_.push_back(LookOfBiffXf(r.data, r.size, fontLooks_));
+        break;
+      case kRecFont:
+        fontLooks_.push_back(LookOfBiffFont(r.data, r.size));
         break;
       case kRecBoundSheet: {
         if (r.size < 7) Fail("короткая запись листа");
@@ -426,6 +437,8 @@ void BiffReader::ReadSheet(uint32_t offset, size_t end, Sheet& sheet) {
     // its FORMULA and the STRING with its text result.
     if (r.type == kRecContinue || r.type == kRecShrFmla || r.type == kRecArray || r.type == kRecTable) continue;
     pendingString = false;
+    if (r.size >= 6) cellXf_ = static_cast<uint16_t>(U16(d + 4));
+    ReadBiffLayoutRecord(r.type, d, r.size, sheet);
     switch (r.type) {
       case kRecNumber:
         if (r.size >= 14) PutNumber(sheet, U16(d), U16(d + 2), U16(d + 4), F64(d + 6));

@@ -5,8 +5,10 @@
 #include <objbase.h>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "spreadsheet/Model.h"
@@ -20,6 +22,18 @@ struct Book {
   std::wstring fullName;
   bool saved = true;
   bool quit = false;
+
+  // Edits of this session (spreadsheet/Edits.h changes them).
+  struct Change {
+    size_t sheet;
+    Cell before, after;  // an Empty cell: nothing recorded there
+  };
+  std::vector<std::vector<Change>> undo, redo;  // one group per user action
+  // The value the file holds at each position changed since it was loaded or
+  // saved; a position whose value is back to it is dropped, so SaveAs keeps
+  // its record (and formula) as it was.
+  std::map<std::tuple<size_t, uint32_t, uint32_t>, Cell> originals;
+  bool editing = false;  // a cell's in-place editor is open
 
   // Views register here to repaint when the active sheet changes.
   std::vector<std::pair<int, std::function<void()>>> listeners;

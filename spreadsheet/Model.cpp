@@ -150,6 +150,20 @@ const Cell* Sheet::Find(uint32_t row, uint32_t col) const {
   return &*it;
 }
 
+void Sheet::Set(const Cell& cell) {
+  if (cell.row == 0 || cell.col == 0) return;
+  auto it = std::lower_bound(cells_.begin(), cells_.end(), cell, Before);
+  bool found = it != cells_.end() && it->row == cell.row && it->col == cell.col;
+  if (cell.kind == CellKind::Empty) {
+    if (found) cells_.erase(it);
+    return;
+  }
+  lastRow_ = std::max(lastRow_, cell.row);
+  lastCol_ = std::max<uint32_t>(lastCol_, cell.col);
+  if (found) *it = cell;
+  else cells_.insert(it, cell);
+}
+
 double OleDateFromSerial(double serial, bool date1904) {
   if (date1904) return serial + 1462;
   // Excel counts a 29 February 1900 that never was: below it serials run one

@@ -3,6 +3,8 @@
 // every sheet, stored compactly (one 16-byte record per recorded cell, text
 // pooled) so that a sheet of 100,000 rows loads fast and small. No Win32 here.
 #include <cstdint>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -45,11 +47,21 @@ class StringPool {
   std::vector<uint32_t> starts_;
 };
 
+// How a cell's text is drawn, from its format: Cell::look holds these bits.
+enum CellLook : uint8_t {
+  kLookBold = 1,
+  kLookItalic = 2,
+  kLookAlignMask = 0x0C,  // horizontal alignment; none: numbers right, text left
+  kLookAlignLeft = 0x04,
+  kLookAlignCenter = 0x08,
+  kLookAlignRight = 0x0C,
+};
+
 struct Cell {
   uint32_t row = 0;  // 1-based
   uint16_t col = 0;  // 1-based
   CellKind kind = CellKind::Empty;
-  uint8_t spare = 0;
+  uint8_t look = 0;  // CellLook bits
   union {
     double number;   // Number, Date, Currency
     uint32_t text;   // Text: index into the workbook's pool
@@ -62,10 +74,26 @@ static_assert(sizeof(Cell) == 16, "cells stay 16 bytes");
 
 enum class SheetKind : uint8_t { Worksheet, MacroSheet, Chart, Dialog };
 
+// How the file lays a sheet out; zero or absent: the defaults.
+struct SheetLayout {
+  double defaultColWidth = 0;   // in characters of the default font's digits
+  double defaultRowHeight = 0;  // in points
+  std::map<uint32_t, double> colWidths;
+  std::map<uint32_t, double> rowHeights;
+  std::set<uint32_t> hiddenCols, hiddenRows;
+  struct Merge {
+    uint32_t row1, col1, row2, col2;
+  };
+  std::vector<Merge> merges;
+  uint32_t columnRecords = 0;  // read so far: a damaged file may repeat them without end
+};
+
 class Sheet {
  public:
   std::wstring name;
   SheetKind kind = SheetKind::Worksheet;
+  std::string part;  // .xlsx: the package part that holds the sheet
+  SheetLayout layout;
 
   bool HasCells() const { return kind == SheetKind::Worksheet || kind == SheetKind::MacroSheet; }
   // Records one cell; a later record for the same position wins. An Empty cell
@@ -73,6 +101,10 @@ class Sheet {
   void Put(const Cell& cell);
   // Sorts and deduplicates; call once after the last Put.
   void Finish();
+  // An edit of a finished sheet: replaces, adds or (an Empty cell) removes the
+  // value at the cell's position, keeping the order. The used range grows but
+  // never shrinks, as Excel's does until the book is saved.
+  void Set(const Cell& cell);
   // Null when the file records nothing at that position.
   const Cell* Find(uint32_t row, uint32_t col) const;
   // Excel's last used cell: the bottom-right corner of everything recorded; A1 when empty.

@@ -12,6 +12,7 @@
 #include <memory>
 #include <map>
 
+#include "spreadsheet/Layout.h"
 #include "spreadsheet/Readers.h"
 #include "spreadsheet/XmlPull.h"
 #include "spreadsheet/Zip.h"
@@ -30,6 +31,7 @@ class Xml {
       : source_(zip.OpenSource(entry, kMaxPartBytes)), pull_(*source_) {}
   XmlPull::Node Next() { return pull_.Next(); }
   bool NameIs(const char* name) const { return pull_.NameIs(name); }
+  const std::string& Name() const { return pull_.Name(); }
   bool Empty() const { return pull_.IsEmpty(); }
   std::string Attribute(const char* name) const {
     const std::string* v = pull_.Attribute(name);
@@ -52,8 +54,9 @@ long EscapedUnit(const std::wstring& s, size_t i) {
   return static_cast<long>(std::wcstoul(s.substr(i + 2, 4).c_str(), nullptr, 16));
 }
 
-// An escape of a character XML does not allow (NUL, U+FFFE, half of a
-// surrogate pair) stays as written.
+// The escapes exist for the control characters XML cannot carry, and Excel
+// reads them back so; an escape of NUL, U+FFFE, U+FFFF or half of a
+// surrogate pair stays as written (a NUL would cut names apart).
 void Unescape(std::wstring& s) {
   if (s.find(L"_x") == std::wstring::npos) return;
   std::wstring out;
@@ -67,7 +70,7 @@ void Unescape(std::wstring& s) {
         i += 13;
         continue;
       }
-    } else if (unit >= 0 && IsXmlChar(static_cast<unsigned long>(unit))) {
+    } else if (unit > 0 && (unit < 0x20 || IsXmlChar(static_cast<unsigned long>(unit)))) {
       out += static_cast<wchar_t>(unit);
       i += 6;
       continue;
@@ -238,6 +241,7 @@ class XlsxReader {
   Workbook& book_;
   std::vector<uint32_t> shared_;
   std::vector<NumberStyle> xfStyles_;
+  XlsxLooks looks_;
   size_t activeTab_ = 0;
   size_t cells_ = 0;
   size_t itemCap_;
@@ -295,6 +299,7 @@ void XlsxReader::Read() {
     if (rel && EndsWith(rel->type, "/chartsheet")) sheet.kind = SheetKind::Chart;
     else if (rel && EndsWith(rel->type, "/dialogsheet")) sheet.kind = SheetKind::Dialog;
     else if (rel && EndsWith(rel->type, "/macrosheet")) sheet.kind = SheetKind::MacroSheet;
+    if (rel) sheet.part = rel->target;
     if (sheet.HasCells() && rel && Part(rel->target)) ReadSheet(rel->target, sheet);
     sheet.Finish();
     book_.sheets.push_back(std::move(sheet));
@@ -362,7 +367,9 @@ void XlsxReader::ReadStyles(const std::string& part) {
   bool inCellXfs = false;
   for (XmlPull::Node n; (n = xml.Next()) != XmlPull::kEnd;) {
     if (n == XmlPull::kEndElement && xml.NameIs("cellXfs")) inCellXfs = false;
+    if (n == XmlPull::kEndElement) looks_.End(xml.Name());
     if (n != XmlPull::kElement) continue;
+    looks_.Element(xml.Name(), xml.Attributes(), xml.Empty());
     if (xml.NameIs("numFmt")) {
       custom[std::strtoul(xml.Attribute("numFmtId").c_str(), nullptr, 10)] =
           StyleOfFormatCode(Utf8ToWide(xml.Attribute("formatCode")));
@@ -426,9 +433,13 @@ void XlsxReader::ReadSheet(const std::string& part, Sheet& sheet) {
       uint32_t r = ParseCount(xml.Attribute("r"), 1048576);
       row = r ? r : row + 1;
       col = 0;
+      ReadXlsxLayoutElement("row", xml.Attributes(), row, sheet);
       continue;
     }
-    if (!xml.NameIs("c")) continue;
+    if (!xml.NameIs("c")) {
+      ReadXlsxLayoutElement(xml.Name(), xml.Attributes(), row, sheet);
+      continue;
+    }
     bool empty = xml.Empty();
     uint32_t cr = 0, cc = 0;
     unsigned style = 0;
@@ -451,6 +462,7 @@ void XlsxReader::ReadSheet(const std::string& part, Sheet& sheet) {
     Cell c;
     c.row = row;
     c.col = static_cast<uint16_t>(badRef || col > 16384 ? 0 : col);
+    c.look = looks_.Look(style);
     value.clear();
     bool hasValue = false, hasInline = false;
     if (!empty) {

@@ -201,3 +201,33 @@ bool ProgramDriver::WaitExit(DWORD timeoutMs, DWORD& exitCode) {
   GetExitCodeProcess(pi_.hProcess, &exitCode);
   return true;
 }
+
+HWND FindSheetView(const ProgramDriver& program) {
+  HWND ole = program.FindControl("OleContainerForm");
+  if (!ole) return nullptr;
+  for (HWND h : Children(ole))
+    if (ClassOf(h) == L"X2ZSpreadsheetView") return h;
+  return nullptr;
+}
+
+HWND SheetViewEditor(HWND view) { return FindWindowExW(view, nullptr, L"EDIT", nullptr); }
+
+void SendKey(HWND to, WPARAM vk) {
+  DWORD_PTR result = 0;
+  SendMessageTimeoutW(to, WM_KEYDOWN, vk, 1, SMTO_ABORTIFHUNG, 5000, &result);
+}
+
+bool TypeInView(HWND view, const std::wstring& text) {
+  DWORD_PTR result = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    HWND to = i == 0 ? view : SheetViewEditor(view);
+    if (!to) return false;
+    SendMessageTimeoutW(to, WM_CHAR, text[i], 1, SMTO_ABORTIFHUNG, 5000, &result);
+  }
+  return SheetViewEditor(view) != nullptr;
+}
+
+void UndoInView(HWND view) {
+  DWORD_PTR result = 0;
+  SendMessageTimeoutW(view, WM_SYSKEYDOWN, VK_BACK, 1 | (1 << 29), SMTO_ABORTIFHUNG, 5000, &result);
+}

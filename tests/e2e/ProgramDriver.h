@@ -87,3 +87,17 @@ class ProgramDriver {
   std::string error_;
   std::vector<HWND> answered_;
 };
+
+// ---- the built-in workbook engine's sheet view, driven by its keys ----
+
+// The sheet view inside the program's embedded workbook window; nullptr if none.
+HWND FindSheetView(const ProgramDriver& program);
+// The view's in-place editor while it is open; nullptr otherwise.
+HWND SheetViewEditor(HWND view);
+// A key without modifiers, sent to the view or its editor.
+void SendKey(HWND to, WPARAM vk);
+// Typing over the view's current cell: the first character opens the editor,
+// which takes the rest. False if no editor opened.
+bool TypeInView(HWND view, const std::wstring& text);
+// Alt+Backspace: undo, as in Excel.
+void UndoInView(HWND view);

@@ -237,6 +237,8 @@ TEST(Hostile, XlsxValuesThatAreNoNumbersStayEmpty) {
       {"<c r=\"A1\" t=\"d\"><v>99999999999:99999999999</v></c>", CellKind::Empty, 0, nullptr},
       {"<c r=\"A1\" t=\"str\"><v>a_x0000_b_xD800_c_xFFFE_d_xD83D__xDE00_</v></c>", CellKind::Text, 0,
        L"a_x0000_b_xD800_c_xFFFE_d\xD83D\xDE00"},
+      // What the escapes are for: control characters XML cannot carry.
+      {"<c r=\"A1\" t=\"str\"><v>a_x0001_b_x001F_c_x0009_</v></c>", CellKind::Text, 0, L"a\x01" L"b\x1F" L"c\t"},
       {"<c r=\"A1\" t=\"inlineStr\"><is><t>&#x000000000041;&#0000066;</t></is></c>", CellKind::Text, 0, L"AB"},
   };
   for (const auto& c : cases) {

@@ -89,6 +89,52 @@ function checkRows(name, ext, rows) {
   write(wb, 'date1904', 0);
 }
 
+// Layout: widths, a hidden column and row, a row height, a merged title;
+// in the .xlsx also fonts and alignments (this writer leaves styles out, so
+// they are patched in). Its .xls has no ROW records: no row layout there.
+{
+  const ws = XLSX.utils.aoa_to_sheet([['Заголовок на три столбца', null, null], ['жирный', 'курсив', 12.5],
+    ['скрытая строка'], ['после скрытой']]);
+  ws['!cols'] = [{ wch: 30 }, { hidden: true }, { wch: 5 }];
+  ws['!rows'] = [{ hpt: 30 }, null, { hidden: true }];
+  ws['!merges'] = [{ s: { r: 0, c: 0 }, e: { r: 0, c: 2 } }];
+  const wb = XLSX.utils.book_new();
+  XLSX.utils.book_append_sheet(wb, ws, 'Вид');
+  fs.writeFileSync(path.join(out, 'layout.xls'), XLSX.write(wb, { bookType: 'biff8', type: 'buffer' }));
+  let buf = XLSX.write(wb, { bookType: 'xlsx', type: 'buffer', compression: true });
+  buf = patchXlsx(buf, '/xl/styles.xml', (xml) => xml
+    .replace(/<fonts count="1">(<font>.*?<\/font>)<\/fonts>/, (m, f) => '<fonts count="3">' + f +
+      f.replace('<font>', '<font><b/>') + f.replace('<font>', '<font><i val="1"/>') + '</fonts>')
+    .replace(/<cellXfs count="1">(<xf [^>]*\/>)<\/cellXfs>/, (m, x) => '<cellXfs count="4">' + x +
+      '<xf numFmtId="0" fontId="1" xfId="0"><alignment horizontal="center"/></xf>' +
+      '<xf numFmtId="0" fontId="2" xfId="0"/>' +
+      '<xf numFmtId="0" fontId="0" xfId="0"><alignment horizontal="left"/></xf></cellXfs>'));
+  buf = patchXlsx(buf, '/xl/worksheets/sheet1.xml', (xml) => xml
+    .replace('<c r="A2"', '<c r="A2" s="1"').replace('<c r="B2"', '<c r="B2" s="2"').replace('<c r="C2"', '<c r="C2" s="3"'));
+  fs.writeFileSync(path.join(out, 'layout.xlsx'), buf);
+}
+
+// Formulas with a calculation chain, and a shared formula over D1:D2 (this
+// writer makes neither, so both are patched in).
+{
+  const ws = { A1: { t: 'n', v: 2 }, B1: { t: 'n', v: 4, f: 'A1*2' }, C1: { t: 'n', v: 6, f: 'A1*3' },
+    D1: { t: 'n', v: 2 }, D2: { t: 'n', v: 2 }, '!ref': 'A1:D2' };
+  const wb = XLSX.utils.book_new();
+  XLSX.utils.book_append_sheet(wb, ws, 'Формулы');
+  let buf = XLSX.write(wb, { bookType: 'xlsx', type: 'buffer', compression: true });
+  buf = patchXlsx(buf, '/xl/worksheets/sheet1.xml', (xml) => xml
+    .replace(/<c r="D1"><v>2<\/v><\/c>/, '<c r="D1"><f t="shared" ref="D1:D2" si="0">A1</f><v>2</v></c>')
+    .replace(/<c r="D2"><v>2<\/v><\/c>/, '<c r="D2"><f t="shared" si="0"/><v>2</v></c>'));
+  buf = patchXlsx(buf, '/[Content_Types].xml', (xml) => xml.replace('</Types>',
+    '<Override PartName="/xl/calcChain.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.calcChain+xml"/></Types>'));
+  buf = patchXlsx(buf, '/xl/_rels/workbook.xml.rels', (xml) => xml.replace('</Relationships>',
+    '<Relationship Id="rIdChain" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/calcChain" Target="calcChain.xml"/></Relationships>'));
+  const zip = XLSX.CFB.read(buf, { type: 'buffer' });
+  XLSX.CFB.utils.cfb_add(zip, '/xl/calcChain.xml', Buffer.from(
+    '<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\n<calcChain xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><c r="B1" i="1"/><c r="C1"/></calcChain>'));
+  fs.writeFileSync(path.join(out, 'formulas.xlsx'), Buffer.from(XLSX.CFB.write(zip, { fileType: 'zip', type: 'buffer', compression: true })));
+}
+
 // Large sheets: an .xls sheet holds at most 65,536 rows.
 const large = process.argv.includes('--no-large') ? [] : [['big', 100000, 'xlsx'], ['big', 60000, 'xls'], ['rows10k', 10000, 'both']];
 for (const [name, rows, kind] of large) {
