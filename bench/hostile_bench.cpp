@@ -13,19 +13,13 @@
 #include <cstring>
 #include <string>
 
+#include "bench/BenchClock.h"
 #include "framework/ComPtr.h"
 #include "framework/Unicode.h"
 #include "spreadsheet/Spreadsheet.h"
 #include "tests/spreadsheet/CraftedBooks.h"
 
 namespace {
-
-double Now() {
-  LARGE_INTEGER f, t;
-  QueryPerformanceFrequency(&f);
-  QueryPerformanceCounter(&t);
-  return double(t.QuadPart) / double(f.QuadPart);
-}
 
 std::string Utf8(const AnsiString& text) {
   std::wstring wide = AnsiToWide(text);

@@ -8,25 +8,12 @@
 #include <cstdio>
 #include <string>
 
+#include "bench/BenchClock.h"
 #include "framework/ComPtr.h"
 #include "framework/Unicode.h"
 #include "spreadsheet/Spreadsheet.h"
 
 namespace {
-
-double Now() {
-  LARGE_INTEGER f, t;
-  QueryPerformanceFrequency(&f);
-  QueryPerformanceCounter(&t);
-  return double(t.QuadPart) / double(f.QuadPart);
-}
-
-PROCESS_MEMORY_COUNTERS_EX Memory() {
-  PROCESS_MEMORY_COUNTERS_EX m = {};
-  m.cb = sizeof m;
-  GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&m), sizeof m);
-  return m;
-}
 
 HRESULT Invoke(IDispatch* d, const wchar_t* name, WORD flags, VARIANT* args, UINT count, VARIANT* out) {
   DISPID id = DISPID_UNKNOWN;

@@ -8,25 +8,12 @@
 #include <cstdlib>
 #include <string>
 
+#include "bench/BenchClock.h"
 #include "framework/ComPtr.h"
 #include "spreadsheet/Readers.h"
 #include "spreadsheet/Spreadsheet.h"
 
 namespace {
-
-double Now() {
-  LARGE_INTEGER f, t;
-  QueryPerformanceFrequency(&f);
-  QueryPerformanceCounter(&t);
-  return double(t.QuadPart) / double(f.QuadPart);
-}
-
-PROCESS_MEMORY_COUNTERS_EX Memory() {
-  PROCESS_MEMORY_COUNTERS_EX m = {};
-  m.cb = sizeof m;
-  GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&m), sizeof m);
-  return m;
-}
 
 std::string ReadAll(const char* path) {
   std::string bytes;
