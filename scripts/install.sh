@@ -12,7 +12,8 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   dpkg --add-architecture i386
 fi
 for p in wine wine64 wine32:i386 g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686 \
-         g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64 libz-mingw-w64-dev cmake make googletest xvfb xdotool imagemagick locales; do
+         g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64 libz-mingw-w64-dev cmake make googletest xvfb xdotool imagemagick locales \
+         libreoffice-calc-nogui; do
   have_pkg "$p" || need+=("$p")
 done
 # Node.js makes the fixture workbooks; a machine may carry its own build with npm inside.
