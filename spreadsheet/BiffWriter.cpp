@@ -15,6 +15,7 @@
 #include <tuple>
 
 #include "framework/ComPtr.h"
+#include "spreadsheet/Bytes.h"
 #include "spreadsheet/Writers.h"
 
 namespace Spreadsheet {
@@ -51,26 +52,6 @@ enum : uint16_t {
   kExtSst = 0x00FF,
 };
 
-uint32_t U16(const std::string& b, size_t o) {
-  return static_cast<uint8_t>(b[o]) | (static_cast<uint32_t>(static_cast<uint8_t>(b[o + 1])) << 8);
-}
-uint32_t U32(const std::string& b, size_t o) { return U16(b, o) | (U16(b, o + 2) << 16); }
-void Put16(std::string& b, size_t o, uint32_t v) {
-  b[o] = static_cast<char>(v & 0xFF);
-  b[o + 1] = static_cast<char>((v >> 8) & 0xFF);
-}
-void Put32(std::string& b, size_t o, uint32_t v) {
-  Put16(b, o, v & 0xFFFF);
-  Put16(b, o + 2, v >> 16);
-}
-void Add16(std::string& b, uint32_t v) {
-  b += static_cast<char>(v & 0xFF);
-  b += static_cast<char>((v >> 8) & 0xFF);
-}
-void Add32(std::string& b, uint32_t v) {
-  Add16(b, v & 0xFFFF);
-  Add16(b, v >> 16);
-}
 
 std::string Record(uint16_t type, const std::string& data) {
   std::string r;

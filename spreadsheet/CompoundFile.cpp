@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "spreadsheet/Bytes.h"
 #include "spreadsheet/Readers.h"
 
 namespace Spreadsheet {
@@ -21,9 +22,6 @@ enum : uint8_t { kUnused = 0, kStorage = 1, kStream = 2, kRoot = 5 };
   throw ReadError{AnsiString(Reason::kDamaged) + " (" + detail + ")"};
 }
 
-uint32_t U16(const std::string& b, size_t o) {
-  return static_cast<uint8_t>(b[o]) | (static_cast<uint32_t>(static_cast<uint8_t>(b[o + 1])) << 8);
-}
 // A table word; one past the end of the file (a last sector cut short) reads
 // as a free sector, which no chain may lead through.
 uint32_t Word(const std::string& b, size_t o) {

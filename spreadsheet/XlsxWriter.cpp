@@ -11,6 +11,7 @@
 #include <memory>
 #include <set>
 
+#include "spreadsheet/Bytes.h"
 #include "spreadsheet/Readers.h"
 #include "spreadsheet/Writers.h"
 #include "spreadsheet/XmlPull.h"
@@ -346,18 +347,6 @@ class SheetRewriter {
   std::vector<std::string> removedFormulas_;
 };
 
-uint32_t Get16(const std::string& b, size_t o) {
-  return static_cast<uint8_t>(b[o]) | (static_cast<uint32_t>(static_cast<uint8_t>(b[o + 1])) << 8);
-}
-uint32_t Get32(const std::string& b, size_t o) { return Get16(b, o) | (Get16(b, o + 2) << 16); }
-void Put16(std::string& b, size_t o, uint32_t v) {
-  b[o] = static_cast<char>(v & 0xFF);
-  b[o + 1] = static_cast<char>((v >> 8) & 0xFF);
-}
-void Put32(std::string& b, size_t o, uint32_t v) {
-  Put16(b, o, v & 0xFFFF);
-  Put16(b, o + 2, v >> 16);
-}
 
 std::string Deflate(const std::string& data) {
   z_stream z;
@@ -534,29 +523,29 @@ std::string WriteXlsxEdits(const std::string& original, const Workbook& wb, cons
     // The end of the central directory, then each of its records.
     size_t eocd = std::string::npos;
     for (size_t i = original.size() >= 22 ? original.size() - 22 : 0;; --i) {
-      if (Get32(original, i) == 0x06054b50u) {
+      if (U32(original, i) == 0x06054b50u) {
         eocd = i;
         break;
       }
       if (i == 0 || original.size() - i > 65557) break;
     }
     if (eocd == std::string::npos) Fail("архив повреждён");
-    uint32_t count = Get16(original, eocd + 10), cdSize = Get32(original, eocd + 12), cdOffset = Get32(original, eocd + 16);
+    uint32_t count = U16(original, eocd + 10), cdSize = U32(original, eocd + 12), cdOffset = U32(original, eocd + 16);
     if (count == 0xFFFF || cdOffset == 0xFFFFFFFFu || size_t(cdOffset) + cdSize > eocd) Fail("архив ZIP64 не поддерживается");
     std::string out, central;
     out.reserve(original.size() + 4096);
     uint32_t kept = count;
     size_t p = cdOffset;
     for (uint32_t n = 0; n < count; ++n) {
-      if (p + 46 > eocd || Get32(original, p) != 0x02014b50u) Fail("архив повреждён");
-      size_t nameLen = Get16(original, p + 28), extraLen = Get16(original, p + 30), commentLen = Get16(original, p + 32);
+      if (p + 46 > eocd || U32(original, p) != 0x02014b50u) Fail("архив повреждён");
+      size_t nameLen = U16(original, p + 28), extraLen = U16(original, p + 30), commentLen = U16(original, p + 32);
       size_t recLen = 46 + nameLen + extraLen + commentLen;
       if (p + recLen > eocd) Fail("архив повреждён");
       std::string name = original.substr(p + 46, nameLen);
       std::string rec = original.substr(p, recLen);
-      uint32_t flags = Get16(original, p + 8), csize = Get32(original, p + 20), local = Get32(original, p + 42);
+      uint32_t flags = U16(original, p + 8), csize = U32(original, p + 20), local = U32(original, p + 42);
       if (csize == 0xFFFFFFFFu || local == 0xFFFFFFFFu) Fail("архив ZIP64 не поддерживается");
-      if (size_t(local) + 30 > original.size() || Get32(original, local) != 0x04034b50u) Fail("архив повреждён");
+      if (size_t(local) + 30 > original.size() || U32(original, local) != 0x04034b50u) Fail("архив повреждён");
       Put32(rec, 42, static_cast<uint32_t>(out.size()));
       const std::string* replaced = nullptr;
       for (const auto& part : parts)
@@ -567,7 +556,7 @@ std::string WriteXlsxEdits(const std::string& original, const Workbook& wb, cons
         continue;
       }
       if (replaced) {
-        uint32_t crc = Get32(*replaced, 0), size = Get32(*replaced, 4), plain = Get32(*replaced, 8);
+        uint32_t crc = U32(*replaced, 0), size = U32(*replaced, 4), plain = U32(*replaced, 8);
         std::string head = original.substr(local, 30);
         Put16(head, 6, flags & ~8u);
         Put16(head, 8, 8);
@@ -584,9 +573,9 @@ std::string WriteXlsxEdits(const std::string& original, const Workbook& wb, cons
         Put32(rec, 20, size);
         Put32(rec, 24, plain);
       } else {
-        size_t dataStart = local + 30 + Get16(original, local + 26) + Get16(original, local + 28);
+        size_t dataStart = local + 30 + U16(original, local + 26) + U16(original, local + 28);
         size_t end = dataStart + csize;
-        if (flags & 8) end += (end + 4 <= original.size() && Get32(original, end) == 0x08074b50u) ? 16 : 12;
+        if (flags & 8) end += (end + 4 <= original.size() && U32(original, end) == 0x08074b50u) ? 16 : 12;
         if (end > original.size()) Fail("архив повреждён");
         out.append(original, local, end - local);
       }

@@ -5,16 +5,13 @@
 #include <algorithm>
 #include <cstring>
 
+#include "spreadsheet/Bytes.h"
 #include "spreadsheet/Readers.h"
 #include "spreadsheet/XmlPull.h"
 
 namespace Spreadsheet {
 namespace {
 
-uint32_t U16(const std::string& b, size_t o) {
-  return static_cast<uint8_t>(b[o]) | (static_cast<uint32_t>(static_cast<uint8_t>(b[o + 1])) << 8);
-}
-uint32_t U32(const std::string& b, size_t o) { return U16(b, o) | (U16(b, o + 2) << 16); }
 
 [[noreturn]] void Damaged(const char* detail) {
   throw ReadError{AnsiString(Reason::kDamaged) + " (" + detail + ")"};

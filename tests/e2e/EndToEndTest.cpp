@@ -29,27 +29,18 @@ const char kHeader[] = "Материал\tКоличество\t\r\n";
 const DWORD kStartMs = 30000;  // Wine may take its time to start a process under load
 const DWORD kBoxMs = 20000;
 
-// Wine maps the host's root to drive Z:.
-std::string FromUnix(const std::string& path) {
-  std::string p = path;
-  if (!p.empty() && p[0] == '/') p = "Z:" + p;
-  for (char& c : p)
-    if (c == '/') c = '\\';
-  return p;
-}
-
 std::string BinaryDir() {
   const char* bin = std::getenv("X2Z_BINARY_DIR");
   return bin ? bin : "";
 }
 
-std::string Book(const std::string& name) { return FromUnix(BinaryDir() + "/fixtures/e2e/" + name); }
+std::string Book(const std::string& name) { return HostPath(BinaryDir() + "/fixtures/e2e/" + name); }
 
 // The program under test: the build's own, or the one X2Z_PROGRAM names
 // (the 32-bit product, run by the 32-bit pass of the suite).
 std::string ProgramUnderTest() {
   const char* program = std::getenv("X2Z_PROGRAM");
-  return program && *program ? FromUnix(program) : FromUnix(BinaryDir() + "/app/xls2zalbiro.exe");
+  return program && *program ? HostPath(program) : HostPath(BinaryDir() + "/app/xls2zalbiro.exe");
 }
 
 // The list file of the sheet "Смета №2" with the code in B and the quantity
@@ -284,7 +275,7 @@ TEST_F(EndToEnd, HostileWorkbooksAreRefusedWithTheirReasonOrShownQuickly) {
 TEST_F(EndToEnd, EveryCorpusWorkbookOpensOrIsRefusedAsTheEngineSays) {
   const char* src = std::getenv("X2Z_SOURCE_DIR");
   if (!src) GTEST_SKIP() << "X2Z_SOURCE_DIR is not set";
-  const std::string root = FromUnix(std::string(src) + "/../shared/corpus/");
+  const std::string root = CorpusFile("");
   const char* only = std::getenv("X2Z_CORPUS_FOLDERS");
   const std::string folders = only && *only ? only : "xls xlsx bad";
   const std::string list = dir_.File("list.txt");
@@ -553,7 +544,7 @@ TEST_F(EndToEnd, CancelledConversionKeepsTheLinesWrittenAndTheWindowOpen) {
 bool RegisterFakeServer(const std::string& program, std::string& error) {
   const char* named = std::getenv("X2Z_FAKE_SERVER");
   const std::string dll =
-      named && *named ? FromUnix(named) : FromUnix(BinaryDir() + "/tests/fake_excel_server.dll");
+      named && *named ? HostPath(named) : HostPath(BinaryDir() + "/tests/fake_excel_server.dll");
   if (!FileExists(dll)) {
     error = "no server DLL at " + dll;
     return false;
@@ -811,7 +802,7 @@ namespace {
 void Screenshot(const std::string& name) {
   const char* dir = std::getenv("X2Z_SHOT_DIR");
   if (!dir) return;
-  const std::string base = FromUnix(std::string(dir) + "/" + name);
+  const std::string base = HostPath(std::string(dir) + "/" + name);
   Sleep(500);  // let the window paint
   WriteFileBytes(base + ".request", name);
   EXPECT_TRUE(ProgramDriver::WaitFor([&] { return FileExists(base + ".png") && !FileExists(base + ".request"); },

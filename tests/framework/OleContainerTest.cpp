@@ -121,11 +121,6 @@ RECT WindowRectIn(HWND window, HWND parent) {
   return r;
 }
 
-std::string CorpusFile(const char* name) {
-  const char* root = std::getenv("X2Z_SOURCE_DIR");
-  return std::string(root ? root : ".") + "/../shared/corpus/" + name;
-}
-
 class OleContainerTest : public FormTest {
  protected:
   void SetUp() override {

@@ -13,20 +13,7 @@
 
 namespace {
 
-std::string HostPath(std::string path) {
-  if (!path.empty() && path[0] == '/') path = "Z:" + path;
-  for (char& c : path)
-    if (c == '/') c = '\\';
-  return path;
-}
-std::string FixturePath(const std::string& name) {
-  const char* dir = std::getenv("X2Z_BINARY_DIR");
-  return HostPath(std::string(dir ? dir : ".") + "/fixtures/spreadsheet/" + name);
-}
-std::string CorpusPath(const std::string& name) {
-  const char* dir = std::getenv("X2Z_SOURCE_DIR");
-  return HostPath(std::string(dir ? dir : "..") + "/../shared/corpus/" + name);
-}
+std::string FixturePath(const std::string& name) { return FixtureFile("spreadsheet/" + name); }
 
 TComPtr<IDispatch> Open(const std::string& path) {
   TComPtr<IDispatch> wb;
@@ -208,7 +195,7 @@ TEST_F(Automation, ObjectsOutliveTheWorkbookReference) {
 }
 
 TEST(AutomationSheets, ChartSheetsHaveNoCellsAndStayOutOfWorksheets) {
-  TComPtr<IDispatch> wb = Open(CorpusPath("xlsx/cal-any_sheets.xlsx"));
+  TComPtr<IDispatch> wb = Open(CorpusFile("xlsx/cal-any_sheets.xlsx"));
   ASSERT_TRUE(wb);
   EXPECT_EQ(3, Long(Object(wb.Get(), L"Worksheets").Get(), L"Count"));
   TComPtr<IDispatch> all = Object(wb.Get(), L"Sheets");
@@ -232,7 +219,7 @@ TEST(AutomationOpen, RefusalsCarryAReason) {
   } cases[] = {
       {dir.File("missing.xls"), "Не удаётся открыть файл"},
       {dir.File("note.xls"), Spreadsheet::Reason::kUnknownFormat},
-      {CorpusPath("bad/cal-issue_385.xls"), Spreadsheet::Reason::kEncrypted},
+      {CorpusFile("bad/cal-issue_385.xls"), Spreadsheet::Reason::kEncrypted},
   };
   for (const auto& c : cases) {
     TComPtr<IDispatch> wb;

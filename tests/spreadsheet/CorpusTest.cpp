@@ -19,17 +19,8 @@ using namespace Spreadsheet;
 
 namespace {
 
-std::string HostPath(std::string path) {
-  if (!path.empty() && path[0] == '/') path = "Z:" + path;
-  for (char& c : path)
-    if (c == '/') c = '\\';
-  return path;
-}
 
-std::string CorpusDir() {
-  const char* src = std::getenv("X2Z_SOURCE_DIR");
-  return HostPath(std::string(src ? src : "..") + "/../shared/corpus/");
-}
+std::string CorpusDir() { return CorpusFile(""); }
 
 // file -> expectation, from the corpus's own list (SOURCES.md).
 std::map<std::string, std::string> CorpusExpectations() {

@@ -26,16 +26,6 @@ using namespace Spreadsheet;
 
 namespace {
 
-std::string HostPath(std::string path) {
-  if (!path.empty() && path[0] == '/') path = "Z:" + path;
-  for (char& c : path)
-    if (c == '/') c = '\\';
-  return path;
-}
-std::string BuildPath(const std::string& name) {
-  const char* dir = std::getenv("X2Z_BINARY_DIR");
-  return HostPath(std::string(dir ? dir : ".") + "/fixtures/" + name);
-}
 
 std::string ReadAll(const std::string& path) {
   std::ifstream f(AnsiToWide(path).c_str(), std::ios::binary);
@@ -258,7 +248,7 @@ CallResult LastRow(IDispatch* workbook, LONG& row) {
 }
 
 TEST(EditAutomation, AnswersFollowTheEdits) {
-  TComPtr<IDispatch> wb = Open(BuildPath("spreadsheet/types.xlsx"));
+  TComPtr<IDispatch> wb = Open(FixtureFile("spreadsheet/types.xlsx"));
   ASSERT_TRUE(wb);
   std::shared_ptr<Book> book = BookOf(wb.Get());
   ASSERT_TRUE(book);
@@ -413,10 +403,10 @@ class RoundTrip : public testing::TestWithParam<const char*> {};
 
 TEST_P(RoundTrip, SavedBookHoldsTheEditsAndEverythingElse) {
   std::string ext = GetParam();
-  std::string source = BuildPath("spreadsheet/types" + ext);
-  CreateDirectoryW(AnsiToWide(BuildPath("saved")).c_str(), nullptr);
+  std::string source = FixtureFile("spreadsheet/types" + ext);
+  CreateDirectoryW(AnsiToWide(FixtureFile("saved")).c_str(), nullptr);
   // Saved under an .xls name whatever the format, as the program's write-back does.
-  std::string target = BuildPath("saved/types" + ext + ".tmp0001.xls");
+  std::string target = FixtureFile("saved/types" + ext + ".tmp0001.xls");
   DeleteFileW(AnsiToWide(target).c_str());
   TComPtr<IDispatch> wb = Open(source);
   ASSERT_TRUE(wb);
@@ -454,7 +444,7 @@ TEST_P(RoundTrip, SavedBookHoldsTheEditsAndEverythingElse) {
 
   // A second edit after saving builds on the saved file.
   EXPECT_EQ(S_OK, SetValue(wb.Get(), 3, 1, 1, Str(L"после сохранения")).hr);
-  std::string second = BuildPath("saved/types" + ext + ".second");
+  std::string second = FixtureFile("saved/types" + ext + ".second");
   ASSERT_EQ(S_OK, Call(wb.Get(), L"SaveAs", DISPATCH_METHOD, {Str(AnsiToWide(second).c_str())}, nullptr).hr);
   Workbook again;
   ASSERT_TRUE(ReadWorkbook(ReadAll(second), again, reason)) << Escaped(reason);
@@ -466,8 +456,8 @@ INSTANTIATE_TEST_SUITE_P(Formats, RoundTrip, testing::Values(".xlsx", ".xls"));
 // Every stream of a compound file's root storage but the workbook stream: name -> bytes.
 std::map<std::wstring, std::string> OtherStreams(const std::string& file) {
   std::map<std::wstring, std::string> out;
-  CreateDirectoryW(AnsiToWide(BuildPath("saved")).c_str(), nullptr);
-  std::wstring temp = AnsiToWide(BuildPath("saved/streams.tmp"));
+  CreateDirectoryW(AnsiToWide(FixtureFile("saved")).c_str(), nullptr);
+  std::wstring temp = AnsiToWide(FixtureFile("saved/streams.tmp"));
   std::ofstream(temp.c_str(), std::ios::binary) << file;
   IStorage* stg = nullptr;
   if (SUCCEEDED(StgOpenStorage(temp.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0, &stg))) {
@@ -499,8 +489,8 @@ std::map<std::wstring, std::string> OtherStreams(const std::string& file) {
 std::string WorkbookStream(const std::string& file) {
   IStorage* stg = nullptr;
   std::string out;
-  CreateDirectoryW(AnsiToWide(BuildPath("saved")).c_str(), nullptr);
-  std::wstring temp = AnsiToWide(BuildPath("saved/stream.tmp"));
+  CreateDirectoryW(AnsiToWide(FixtureFile("saved")).c_str(), nullptr);
+  std::wstring temp = AnsiToWide(FixtureFile("saved/stream.tmp"));
   std::ofstream(temp.c_str(), std::ios::binary) << file;
   if (SUCCEEDED(StgOpenStorage(temp.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0, &stg))) {
     IStream* s = nullptr;
@@ -539,9 +529,9 @@ std::string WrongOffset(const std::string& s) {
 }
 
 TEST(RoundTripXls, OtherStreamsAndSheetsKeepTheirBytes) {
-  std::string source = BuildPath("spreadsheet/types.xls");
-  std::string target = BuildPath("saved/types.xls.streams.xls");
-  CreateDirectoryW(AnsiToWide(BuildPath("saved")).c_str(), nullptr);
+  std::string source = FixtureFile("spreadsheet/types.xls");
+  std::string target = FixtureFile("saved/types.xls.streams.xls");
+  CreateDirectoryW(AnsiToWide(FixtureFile("saved")).c_str(), nullptr);
   TComPtr<IDispatch> wb = Open(source);
   ASSERT_TRUE(wb);
   std::shared_ptr<Book> book = BookOf(wb.Get());
@@ -590,7 +580,7 @@ TEST(RoundTripXls, OtherStreamsAndSheetsKeepTheirBytes) {
 
 TEST(SaveFailure, LeavesNoFileAndTellsWhy) {
   TempDir dir;
-  TComPtr<IDispatch> wb = Open(BuildPath("spreadsheet/types.xls"));
+  TComPtr<IDispatch> wb = Open(FixtureFile("spreadsheet/types.xls"));
   ASSERT_TRUE(wb);
   std::shared_ptr<Book> book = BookOf(wb.Get());
   EXPECT_EQ(S_OK, SetValue(wb.Get(), 1, 1, 1, Str(L"x")).hr);
@@ -667,7 +657,7 @@ TEST_P(FileLayout, WidthsHiddenMergesAndLooks) {
   const LayoutCase& c = GetParam();
   Workbook wb;
   AnsiString reason;
-  ASSERT_TRUE(ReadWorkbook(ReadAll(BuildPath(std::string("spreadsheet/") + c.file)), wb, reason)) << Escaped(reason);
+  ASSERT_TRUE(ReadWorkbook(ReadAll(FixtureFile(std::string("spreadsheet/") + c.file)), wb, reason)) << Escaped(reason);
   const SheetLayout& l = wb.sheets[0].layout;
   ASSERT_EQ(1u, l.colWidths.count(1));
   EXPECT_NEAR(c.firstWidth, l.colWidths.at(1), 0.01);
@@ -731,7 +721,7 @@ std::string PartText(const std::string& package, const char* name) {
 // formula whose text D1 carries.
 TEST(FormulaCells, OverwrittenFormulasLeaveTheCalculationChain) {
   TempDir dir;
-  TComPtr<IDispatch> wb = Open(BuildPath("spreadsheet/formulas.xlsx"));
+  TComPtr<IDispatch> wb = Open(FixtureFile("spreadsheet/formulas.xlsx"));
   ASSERT_TRUE(wb);
   auto save = [&](const char* name) {
     std::string target = dir.File(name);
@@ -758,9 +748,9 @@ TEST(FormulaCells, OverwrittenFormulasLeaveTheCalculationChain) {
   EXPECT_EQ(9, back.sheets[0].Find(2, 4)->number);
   EXPECT_EQ(std::wstring(L"текст"), back.Text(*back.sheets[0].Find(1, 3)));
   // For the independent reader: a package with a part dropped.
-  CreateDirectoryW(AnsiToWide(BuildPath("saved")).c_str(), nullptr);
-  std::ofstream(AnsiToWide(BuildPath("saved/formulas.second.xlsx")).c_str(), std::ios::binary) << second;
-  WriteExpectations(BookOf(wb.Get())->model, BuildPath("saved/formulas.second.xlsx.expect"));
+  CreateDirectoryW(AnsiToWide(FixtureFile("saved")).c_str(), nullptr);
+  std::ofstream(AnsiToWide(FixtureFile("saved/formulas.second.xlsx")).c_str(), std::ios::binary) << second;
+  WriteExpectations(BookOf(wb.Get())->model, FixtureFile("saved/formulas.second.xlsx.expect"));
   // The cell that carries the shared formula: refused, nothing written.
   EXPECT_EQ(S_OK, SetValue(wb.Get(), 1, 1, 4, I4(1)).hr);
   std::string target = dir.File("third.xlsx");
@@ -841,8 +831,8 @@ TEST(CorpusWriteBack, EditedBooksReadBackWhole) {
       ExpectSameCells(book.model, back, file);
       // For the independent reader: the book, and the edited cells as "sheet TAB ref TAB type TAB value".
       std::string name = file.substr(file.find_last_of('\\') + 1);
-      std::string copy = BuildPath("saved/corpus-" + name);
-      CreateDirectoryW(AnsiToWide(BuildPath("saved")).c_str(), nullptr);
+      std::string copy = FixtureFile("saved/corpus-" + name);
+      CreateDirectoryW(AnsiToWide(FixtureFile("saved")).c_str(), nullptr);
       std::ofstream(AnsiToWide(copy).c_str(), std::ios::binary) << saved;
       std::string lines, sheetName;
       for (wchar_t ch : sheet.name) AppendUtf8(sheetName, ch);

@@ -14,14 +14,7 @@
 namespace {
 
 // Wine maps the host's root to drive Z:.
-std::string FixturePath(const std::string& name) {
-  const char* dir = std::getenv("X2Z_BINARY_DIR");
-  std::string path = std::string(dir ? dir : ".") + "/fixtures/spreadsheet/" + name;
-  if (!path.empty() && path[0] == '/') path = "Z:" + path;
-  for (char& c : path)
-    if (c == '/') c = '\\';
-  return path;
-}
+std::string FixturePath(const std::string& name) { return FixtureFile("spreadsheet/" + name); }
 
 class Book {
  public:

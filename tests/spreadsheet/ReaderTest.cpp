@@ -327,14 +327,7 @@ TEST(Xml, MalformedOrDtdIsRefused) {
 
 // ---- damaged variants of the fixtures ----
 
-std::string Fixture(const std::string& name) {
-  const char* dir = std::getenv("X2Z_BINARY_DIR");
-  std::string path = std::string(dir ? dir : ".") + "/fixtures/spreadsheet/" + name;
-  if (path[0] == '/') path = "Z:" + path;
-  for (char& c : path)
-    if (c == '/') c = '\\';
-  return ReadFileBytes(path);
-}
+std::string Fixture(const std::string& name) { return ReadFileBytes(FixtureFile("spreadsheet/" + name)); }
 
 TEST(Fuzz, DamagedVariantsNeverCrash) {
   std::mt19937 rng(20261207);

@@ -8,17 +8,11 @@
 
 #include "spreadsheet/Spreadsheet.h"
 #include "tests/spreadsheet/DispatchHelpers.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
-std::string FixturePath(const std::string& name) {
-  const char* dir = std::getenv("X2Z_BINARY_DIR");
-  std::string path = std::string(dir ? dir : ".") + "/fixtures/spreadsheet/" + name;
-  if (path[0] == '/') path = "Z:" + path;
-  for (char& c : path)
-    if (c == '/') c = '\\';
-  return path;
-}
+std::string FixturePath(const std::string& name) { return FixtureFile("spreadsheet/" + name); }
 
 void Flush() {
   MSG msg;

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -84,4 +85,22 @@ std::string Escaped(const std::string& bytes) {
     }
   }
   return out;
+}
+
+std::string HostPath(const std::string& unixPath) {
+  std::string p = unixPath;
+  if (!p.empty() && p[0] == '/') p = "Z:" + p;
+  for (char& c : p)
+    if (c == '/') c = '\\';
+  return p;
+}
+
+std::string FixtureFile(const std::string& name) {
+  const char* dir = std::getenv("X2Z_BINARY_DIR");
+  return HostPath(std::string(dir ? dir : ".") + "/fixtures/" + name);
+}
+
+std::string CorpusFile(const std::string& name) {
+  const char* dir = std::getenv("X2Z_SOURCE_DIR");
+  return HostPath(std::string(dir ? dir : "..") + "/../shared/corpus/" + name);
 }

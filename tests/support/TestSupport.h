@@ -48,6 +48,13 @@ class TempDir {
   std::string path_;
 };
 
+// A path of the Linux side as Wine reaches it: the host's root is drive Z:.
+std::string HostPath(const std::string& unixPath);
+// A file the build's fixture steps wrote: <X2Z_BINARY_DIR>/fixtures/<name>.
+std::string FixtureFile(const std::string& name);
+// A file of the shared corpus beside the project (<X2Z_SOURCE_DIR>/../shared/corpus/<name>).
+std::string CorpusFile(const std::string& name);
+
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);

@@ -13,14 +13,6 @@
 #include "tests/support/TinyXlsx.h"
 
 namespace {
-// A Unix path of the build as a path Wine's Z: drive reaches.
-std::string FromUnix(const std::string& path) {
-  std::string p = "Z:" + path;
-  for (char& ch : p)
-    if (ch == '/') ch = '\\';
-  return p;
-}
-
 struct Found {
   DWORD pid;
   HWND window;
@@ -56,7 +48,7 @@ BOOL CALLBACK FindDialog(HWND h, LPARAM lParam) {
 TEST(Program, StartsItsWindowAndEndsWithZeroWhenItCloses) {
   const char* bin = std::getenv("X2Z_BINARY_DIR");
   if (!bin) GTEST_SKIP() << "X2Z_BINARY_DIR is not set";
-  const std::string exe = FromUnix(std::string(bin) + "/app/xls2zalbiro.exe");
+  const std::string exe = HostPath(std::string(bin) + "/app/xls2zalbiro.exe");
   ASSERT_TRUE(FileExists(exe)) << exe;
   TempDir dir;
   const std::string copy = dir.File("xls2zalbiro.exe");
