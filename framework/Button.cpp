@@ -3,8 +3,7 @@
 TButton::TButton(TComponent* owner) : TButton(owner, BS_PUSHBUTTON) {}
 
 TButton::TButton(TComponent* owner, DWORD style) : TWinControl(owner) {
-  CreateHandle(L"BUTTON", WS_VISIBLE | WS_TABSTOP | style, 0);
-  SetBoundsRaw(0, 0, 75, 25);
+  CreateHandle(L"BUTTON", WS_VISIBLE | WS_TABSTOP | style, 0, TRect{0, 0, 75, 25});
 }
 
 void TButton::Click() {

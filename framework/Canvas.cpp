@@ -3,7 +3,7 @@
 #include "framework/Unicode.h"
 
 SIZE TCanvas::Measure(const AnsiString& text) {
-  HDC dc = dc_ ? dc_ : GetDC(window_);
+  HDC dc = dc_ ? dc_ : MeasuringDC();
   HGDIOBJ old = SelectObject(dc, font_.Handle());
   std::wstring w = AnsiToWide(text);
   SIZE size{0, 0};
@@ -14,7 +14,6 @@ SIZE TCanvas::Measure(const AnsiString& text) {
     size.cy = tm.tmHeight;
   }
   SelectObject(dc, old);
-  if (!dc_) ReleaseDC(window_, dc);
   return size;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // A drawing surface over a device context: font, brush and the text
 // operations a cell-drawing handler needs. Outside painting it measures on
-// its window's screen context.
+// a memory context compatible with the screen.
 #include <windows.h>
 
 #include "framework/Controls.h"
@@ -12,7 +12,7 @@ struct TBrush {
 
 class TCanvas {
  public:
-  explicit TCanvas(HWND window) : window_(window) {}
+  TCanvas() = default;
   TCanvas(const TCanvas&) = delete;
   TCanvas& operator=(const TCanvas&) = delete;
 
@@ -33,7 +33,6 @@ class TCanvas {
  private:
   SIZE Measure(const AnsiString& text);
 
-  HWND window_;
   HDC dc_ = nullptr;
   TFont font_;
   TBrush brush_;

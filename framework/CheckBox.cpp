@@ -2,8 +2,7 @@
 
 TCheckBox::TCheckBox(TComponent* owner) : TWinControl(owner) {
   parentColor_ = true;
-  CreateHandle(L"BUTTON", WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 0);
-  SetBoundsRaw(0, 0, 97, 17);
+  CreateHandle(L"BUTTON", WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 0, TRect{0, 0, 97, 17});
 }
 
 // BM_GETCHECK: BST_CHECKED, BST_UNCHECKED or BST_INDETERMINATE.

@@ -58,12 +58,27 @@ TComboBox::TComboBox(TComponent* owner, TComboBoxStyle style)
   SetBoundsRaw(0, 0, 145, 21);
 }
 
+TComboBox::~TComboBox() { UnhookEdit(); }
+
 void TComboBox::HookEdit() {
+  UnhookEdit();
   COMBOBOXINFO info{};
   info.cbSize = sizeof(info);
   // hwndItem: the edit field; a drop-down list has none (Windows names the box itself).
   if (!GetComboBoxInfo(Handle(), &info) || !info.hwndItem || info.hwndItem == Handle()) return;
-  SetWindowSubclass(info.hwndItem, EditProc, 1, reinterpret_cast<DWORD_PTR>(this));
+  edit_ = info.hwndItem;
+  SetWindowLongPtrW(edit_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  editProc_ = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(edit_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(EditProc)));
+}
+
+void TComboBox::UnhookEdit() {
+  if (!edit_) return;
+  if (IsWindow(edit_)) {
+    SetWindowLongPtrW(edit_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(editProc_));
+    SetWindowLongPtrW(edit_, GWLP_USERDATA, 0);
+  }
+  edit_ = nullptr;
+  editProc_ = nullptr;
 }
 
 bool TComboBox::KeyDown(WPARAM wParam) {
@@ -73,14 +88,15 @@ bool TComboBox::KeyDown(WPARAM wParam) {
   return key == 0;
 }
 
-LRESULT CALLBACK TComboBox::EditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                                     DWORD_PTR ref) {
-  auto* self = reinterpret_cast<TComboBox*>(ref);
+LRESULT CALLBACK TComboBox::EditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  auto* self = reinterpret_cast<TComboBox*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (!self || self->edit_ != hwnd) return DefWindowProcW(hwnd, msg, wParam, lParam);
+  const WNDPROC next = self->editProc_;
   try {
     switch (msg) {
       case WM_GETDLGCODE: {
         // Without this the dialog navigation takes Enter for the default button.
-        LRESULT code = DefSubclassProc(hwnd, msg, wParam, lParam);
+        LRESULT code = CallWindowProcW(next, hwnd, msg, wParam, lParam);
         auto* m = reinterpret_cast<MSG*>(lParam);
         if (m && m->message == WM_KEYDOWN && m->wParam == VK_RETURN && self->OnKeyDown) code |= DLGC_WANTMESSAGE;
         return code;
@@ -93,7 +109,7 @@ LRESULT CALLBACK TComboBox::EditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
         if (wParam == VK_RETURN && self->OnKeyDown) return 0;
         break;
       case WM_NCDESTROY:
-        RemoveWindowSubclass(hwnd, EditProc, id);
+        self->UnhookEdit();
         break;
       default:
         break;
@@ -105,7 +121,7 @@ LRESULT CALLBACK TComboBox::EditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
     Application->ShowException(Exception(AnsiString()));
     return 0;
   }
-  return DefSubclassProc(hwnd, msg, wParam, lParam);
+  return CallWindowProcW(next, hwnd, msg, wParam, lParam);
 }
 
 LRESULT TComboBox::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -138,6 +154,7 @@ void TComboBox::SetStyle(TComboBoxStyle style) {
   int index = ItemIndex();
   AnsiString text = Text();
   style_ = style;
+  fullHeight_ = -1;  // the new window has no list height yet
   RecreateHandle(L"COMBOBOX", StyleBits() & ~WS_VISIBLE, 0);
   HookEdit();
   for (const AnsiString& s : items) items_->Add(s);
@@ -150,7 +167,13 @@ void TComboBox::SetBoundsRaw(int left, int top, int width, int height) {
   // closed height to the font by itself.
   int itemHeight = static_cast<int>(SendMessageW(Handle(), CB_GETITEMHEIGHT, 0, 0));
   if (itemHeight <= 0) itemHeight = 16;
-  TWinControl::SetBoundsRaw(left, top, width, height + itemHeight * dropDownCount_ + 4);
+  const int full = height + itemHeight * dropDownCount_ + 4;
+  // The window reports its closed height, so the full one asked for last
+  // tells whether anything would change.
+  const TRect b = BoundsRect();
+  if (b.Left == left && b.Top == top && b.Width() == width && full == fullHeight_) return;
+  fullHeight_ = full;
+  TWinControl::SetBoundsRaw(left, top, width, full);
 }
 
 void TComboBox::SetDropDownCount(int count) {

@@ -13,6 +13,7 @@ class TComboBox : public TWinControl {
   // Made in the given style at once: a later SetStyle makes the window anew,
   // which costs as much as the first (tens of milliseconds under Wine).
   TComboBox(TComponent* owner, TComboBoxStyle style);
+  ~TComboBox() override;
   AnsiString ClassName() const override { return "TComboBox"; }
 
   TComboBoxStyle Style() const { return style_; }
@@ -52,15 +53,21 @@ class TComboBox : public TWinControl {
 
  private:
   DWORD StyleBits() const;
-  // Subclasses the edit field of the editable style for OnKeyDown.
+  // Subclasses the edit field of the editable style for OnKeyDown. The
+  // link lives in the field's own user data, not in a window property
+  // (comctl32's subclassing), which Wine reads from its server at every message.
   void HookEdit();
+  void UnhookEdit();
   // True when OnKeyDown swallowed the key.
   bool KeyDown(WPARAM wParam);
-  static LRESULT CALLBACK EditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR ref);
+  static LRESULT CALLBACK EditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
   TComboBoxStyle style_ = csDropDown;
   // An entry was picked in the open list (CBN_SELENDOK since it dropped down).
   bool picked_ = false;
   int dropDownCount_ = 8;
+  int fullHeight_ = -1;  // the height with the list last given to the window
   std::unique_ptr<TStrings> items_;
+  HWND edit_ = nullptr;
+  WNDPROC editProc_ = nullptr;
 };

@@ -76,33 +76,38 @@ TFont::~TFont() { FreeHandle(); }
 void TFont::SetName(const AnsiString& name) {
   if (name_ == name) return;
   name_ = name;
-  Changed();
+  Changed(true);
 }
 void TFont::SetHeight(int height) {
   if (height_ == height) return;
   height_ = height;
-  Changed();
+  Changed(true);
 }
 void TFont::SetStyle(TFontStyles style) {
   if (style_ == style) return;
   style_ = style;
-  Changed();
+  Changed(true);
 }
 void TFont::SetColor(TColor color) {
   if (color_ == color) return;
   color_ = color;
-  Changed();
+  Changed(false);
 }
 void TFont::Assign(const TFont& other) {
   if (this == &other) return;
+  const bool gdi = name_ != other.name_ || height_ != other.height_ || style_ != other.style_;
+  if (!gdi && color_ == other.color_) return;
   name_ = other.name_;
   height_ = other.height_;
   style_ = other.style_;
   color_ = other.color_;
-  Changed();
+  Changed(gdi);
 }
-void TFont::Changed() {
-  FreeHandle();
+void TFont::Changed(bool gdi) {
+  if (gdi) {
+    FreeHandle();
+    ++generation_;
+  }
   if (OnChange) OnChange();
 }
 void TFont::FreeHandle() const {
@@ -118,6 +123,11 @@ HFONT TFont::Handle() const {
                           face.c_str());
   }
   return handle_;
+}
+
+HDC MeasuringDC() {
+  static HDC dc = CreateCompatibleDC(nullptr);
+  return dc;
 }
 
 // ---- TComponent ----
@@ -222,13 +232,14 @@ TWinControl* TWinControl::FromHandle(HWND hwnd) {
 void TWinControl::Unlink() {
   if (!handle_) return;
   Windows().Unlink(handle_);
-  DropNameProp(handle_);
+  if (nameProp_) DropNameProp(handle_);
+  nameProp_ = false;
   if (defProc_ && defProc_ != DefWindowProcW)
     SetWindowLongPtrW(handle_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(defProc_));
   handle_ = nullptr;
 }
 
-void TWinControl::RegisterOwnClass(const wchar_t* name, UINT style, HBRUSH background) {
+void TWinControl::RegisterOwnClass(const wchar_t* name, UINT style, HBRUSH background, bool withIcon) {
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof(wc);
   if (GetClassInfoExW(GetModuleHandleW(nullptr), name, &wc)) return;
@@ -237,10 +248,21 @@ void TWinControl::RegisterOwnClass(const wchar_t* name, UINT style, HBRUSH backg
   wc.style = style;
   wc.lpfnWndProc = StaticWndProc;
   wc.hInstance = GetModuleHandleW(nullptr);
-  wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512))  /* IDC_ARROW */;
+  static const HCURSOR arrow = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)) /* IDC_ARROW */;
+  wc.hCursor = arrow;
   wc.hbrBackground = background;
   wc.lpszClassName = name;
-  wc.hIcon = LoadIconW(nullptr, MAKEINTRESOURCEW(32512))  /* IDI_APPLICATION */;
+  // Only top-level windows show an icon. Both sizes are given: Windows
+  // would otherwise scale a small copy for every class (dozens of round
+  // trips to Wine's server each).
+  if (withIcon) {
+    static const HICON icon = LoadIconW(nullptr, MAKEINTRESOURCEW(32512)) /* IDI_APPLICATION */;
+    static const HICON small = static_cast<HICON>(
+        LoadImageW(nullptr, MAKEINTRESOURCEW(32512), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                   GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+    wc.hIcon = icon;
+    wc.hIconSm = small;
+  }
   RegisterClassExW(&wc);
 }
 
@@ -285,14 +307,16 @@ LRESULT CALLBACK ParkingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
 }
 }  // namespace
 
-void TWinControl::CreateHandle(const wchar_t* className, DWORD style, DWORD exStyle, HWND parentOrOwner,
-                               bool topLevel) {
+void TWinControl::CreateHandle(const wchar_t* className, DWORD style, DWORD exStyle, const TRect& bounds,
+                               HWND parentOrOwner, bool topLevel) {
   static UINT nextId = 100;
   topLevel_ = topLevel;
-  HWND parent = topLevel ? parentOrOwner : (parent_ ? parent_->handle_ : ParkingWindow());
+  HWND parent = topLevel ? parentOrOwner : parent_ ? parent_->handle_ : TCreateIn::Window();
+  if (!parent && !topLevel) parent = ParkingWindow();
   if (!topLevel) style |= WS_CHILD | WS_CLIPSIBLINGS;
   HMENU id = topLevel ? nullptr : reinterpret_cast<HMENU>(static_cast<UINT_PTR>(nextId++));
-  HWND h = CreateWindowExW(exStyle, className, L"", style, 0, 0, 0, 0, parent, id, GetModuleHandleW(nullptr), this);
+  HWND h = CreateWindowExW(exStyle, className, L"", style, bounds.Left, bounds.Top, std::max(0, bounds.Width()),
+                           std::max(0, bounds.Height()), parent, id, GetModuleHandleW(nullptr), this);
   if (!h) throw Exception("Не удалось создать окно " + ClassName() + " (ошибка " + IntToStr(GetLastError()) + ")");
   if (!handle_) {
     // A standard control: link and subclass it.
@@ -302,15 +326,19 @@ void TWinControl::CreateHandle(const wchar_t* className, DWORD style, DWORD exSt
         SetWindowLongPtrW(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(StaticWndProc)));
   }
   SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Handle()), FALSE);
+  fontSent_ = font_.Generation();
   NameChanged();
 }
 
 void TWinControl::NameChanged() {
   if (!handle_) return;
-  DropNameProp(handle_);
+  if (nameProp_) DropNameProp(handle_);
+  nameProp_ = false;
   if (Name().empty()) return;
-  if (ATOM atom = GlobalAddAtomA(Name().c_str()))
-    SetPropW(handle_, kNameProp, reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(atom)));
+  if (ATOM atom = GlobalAddAtomA(Name().c_str())) {
+    nameProp_ = SetPropW(handle_, kNameProp, reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(atom))) != FALSE;
+    if (!nameProp_) GlobalDeleteAtom(atom);
+  }
 }
 
 void TWinControl::RecreateHandle(const wchar_t* className, DWORD style, DWORD exStyle) {
@@ -455,7 +483,12 @@ HBRUSH TWinControl::CtlColor(HDC dc) {
 }
 
 void TWinControl::FontChanged() {
-  if (handle_) SendMessageW(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Handle()), TRUE);
+  if (handle_ && fontSent_ != font_.Generation()) {
+    SendMessageW(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Handle()), TRUE);
+    fontSent_ = font_.Generation();
+  } else {
+    Invalidate();  // the colour alone: the same font, drawn anew
+  }
   for (TWinControl* c : children_) {
     if (!c->parentFont_) continue;
     c->inheriting_ = true;
@@ -503,7 +536,8 @@ void TWinControl::SetParent(TWinControl* parent) {
   if (old) old->children_.erase(std::remove(old->children_.begin(), old->children_.end(), this), old->children_.end());
   parent_ = parent;
   if (parent_ && !Contains(parent_->children_, this)) parent_->children_.push_back(this);
-  ::SetParent(handle_, parent_ ? parent_->handle_ : ParkingWindow());
+  const HWND target = parent_ ? parent_->handle_ : ParkingWindow();
+  if (::GetParent(handle_) != target) ::SetParent(handle_, target);
   if (parent_) {
     if (parentFont_) SetParentFont(true);
     if (parentColor_) SetParentColor(true);
@@ -537,9 +571,14 @@ void TWinControl::SetBounds(int left, int top, int width, int height) {
 }
 
 void TWinControl::SetBoundsRaw(int left, int top, int width, int height) {
-  if (handle_)
-    SetWindowPos(handle_, nullptr, left, top, std::max(0, width), std::max(0, height),
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+  if (!handle_) return;
+  width = std::max(0, width);
+  height = std::max(0, height);
+  // Alignment passes place most windows where they already are; a move to
+  // the same place would still cost Wine a round trip and a repaint.
+  const TRect b = BoundsRect();
+  if (b.Left == left && b.Top == top && b.Width() == width && b.Height() == height) return;
+  SetWindowPos(handle_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 TRect TWinControl::BoundsRect() const {
@@ -602,6 +641,27 @@ void TWinControl::Update() {
 }
 
 void TWinControl::Realign() { AlignControls(); }
+
+namespace {
+TWinControl* creationParent = nullptr;
+}
+
+TCreateIn::TCreateIn(TWinControl* parent) : previous_(creationParent) { creationParent = parent; }
+TCreateIn::~TCreateIn() { creationParent = previous_; }
+HWND TCreateIn::Window() { return creationParent ? creationParent->Handle() : nullptr; }
+
+TDrawingLock::TDrawingLock(TWinControl* control) {
+  // Turning drawing back on shows the window: a hidden one is left alone.
+  if (!control || !control->Handle() || !control->Visible()) return;
+  hwnd_ = control->Handle();
+  SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0);
+}
+
+TDrawingLock::~TDrawingLock() {
+  if (!hwnd_ || !IsWindow(hwnd_)) return;
+  SendMessageW(hwnd_, WM_SETREDRAW, TRUE, 0);
+  RedrawWindow(hwnd_, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
+}
 
 TRect TWinControl::AlignRect() const {
   RECT r{};

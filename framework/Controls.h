@@ -68,11 +68,14 @@ class TFont {
 
   // The GDI font, made on first use and kept until the font changes.
   HFONT Handle() const;
+  // Changes with every change that needs another GDI font (not the colour):
+  // a window is handed a new font only when this moved.
+  unsigned Generation() const { return generation_; }
 
   std::function<void()> OnChange;
 
  private:
-  void Changed();
+  void Changed(bool gdi);
   void FreeHandle() const;
 
   AnsiString name_ = "MS Sans Serif";
@@ -80,7 +83,12 @@ class TFont {
   TFontStyles style_ = 0;
   TColor color_ = clWindowText;
   mutable HFONT handle_ = nullptr;
+  unsigned generation_ = 0;
 };
+
+// A memory DC compatible with the screen, for measuring text: a window's DC
+// costs a round trip to the window system each time under Wine.
+HDC MeasuringDC();
 
 class TComponent {
  public:
@@ -216,10 +224,11 @@ class TWinControl : public TControl {
   std::function<void(TComponent* sender)> OnClick;
 
  protected:
-  // Creates the window as a child of the hidden parking window (or as a
-  // top-level window for forms) and links it to this object.
-  void CreateHandle(const wchar_t* className, DWORD style, DWORD exStyle, HWND parentOrOwner = nullptr,
-                    bool topLevel = false);
+  // Creates the window, at the given place, as a child of the hidden
+  // parking window (or of TCreateIn's parent, or as a top-level window for
+  // forms) and links it to this object.
+  void CreateHandle(const wchar_t* className, DWORD style, DWORD exStyle, const TRect& bounds = TRect(),
+                    HWND parentOrOwner = nullptr, bool topLevel = false);
   // For a control that must change a creation-only style: destroys the
   // window (keeping children) and makes a new one.
   void RecreateHandle(const wchar_t* className, DWORD style, DWORD exStyle);
@@ -249,7 +258,8 @@ class TWinControl : public TControl {
   static LRESULT CALLBACK StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
   static bool RouteChildMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
   static HWND ParkingWindow();
-  static void RegisterOwnClass(const wchar_t* name, UINT style = CS_DBLCLKS, HBRUSH background = nullptr);
+  static void RegisterOwnClass(const wchar_t* name, UINT style = CS_DBLCLKS, HBRUSH background = nullptr,
+                               bool withIcon = false);
   friend class TApplication;
 
  private:
@@ -261,10 +271,46 @@ class TWinControl : public TControl {
   WNDPROC defProc_ = nullptr;
   std::vector<TWinControl*> children_;
   HBRUSH colorBrush_ = nullptr;
+  unsigned fontSent_ = ~0u;  // the font generation the window was last given
+  bool nameProp_ = false;    // the window carries the name property
   bool aligning_ = false;
   bool destroying_ = false;
   bool topLevel_ = false;
   // Placement and parent client size when the anchors were last fixed.
   TRect anchorRect_;
   int anchorParentW_ = 0, anchorParentH_ = 0;
+};
+
+// While one lives, the controls made are born in the given parent's window
+// rather than in the parking window, so that SetParent to that parent has
+// no window to move (each move costs Wine a dozen round trips). SetParent
+// must still follow, as ever.
+class TCreateIn {
+ public:
+  explicit TCreateIn(TWinControl* parent);
+  ~TCreateIn();
+  TCreateIn(const TCreateIn&) = delete;
+  TCreateIn& operator=(const TCreateIn&) = delete;
+
+  // The window new children are born in now, or null for the parking window.
+  static HWND Window();
+
+ private:
+  TWinControl* previous_;
+};
+
+// Holds back the drawing of a shown control and its children while many of
+// them change at once (a page switch, lists filled); the whole is drawn once
+// when the lock ends. Meanwhile the control reads as hidden. Common controls
+// such as the tab control keep WM_SETREDRAW to themselves: lock a plain
+// window around them.
+class TDrawingLock {
+ public:
+  explicit TDrawingLock(TWinControl* control);
+  ~TDrawingLock();
+  TDrawingLock(const TDrawingLock&) = delete;
+  TDrawingLock& operator=(const TDrawingLock&) = delete;
+
+ private:
+  HWND hwnd_ = nullptr;
 };

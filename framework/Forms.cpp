@@ -16,10 +16,10 @@ TScreen& TheScreen() {
 TScreen* Screen = &TheScreen();
 
 HCURSOR TScreen::CursorHandle() const {
-  switch (cursor_) {
-    case crHourGlass: return LoadCursorW(nullptr, MAKEINTRESOURCEW(32514))  /* IDC_WAIT */;
-    default: return LoadCursorW(nullptr, MAKEINTRESOURCEW(32512))  /* IDC_ARROW */;
-  }
+  // Shared system cursors: loaded once, asked for at every mouse move.
+  static const HCURSOR wait = LoadCursorW(nullptr, MAKEINTRESOURCEW(32514)) /* IDC_WAIT */;
+  static const HCURSOR arrow = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)) /* IDC_ARROW */;
+  return cursor_ == crHourGlass ? wait : arrow;
 }
 
 void TScreen::SetCursor(TCursor cursor) {
@@ -36,12 +36,12 @@ void TScreen::SetCursor(TCursor cursor) {
 }
 
 TForm::TForm(TComponent* owner) : TWinControl(owner) {
-  RegisterOwnClass(L"X2ZForm");
+  RegisterOwnClass(L"X2ZForm", CS_DBLCLKS, nullptr, true);
   HWND ownerWindow = nullptr;
   if (auto* f = dynamic_cast<TForm*>(owner)) ownerWindow = f->Handle();
-  CreateHandle(L"X2ZForm", StyleFor(borderStyle_), WS_EX_CONTROLPARENT, ownerWindow, true);
+  CreateHandle(L"X2ZForm", StyleFor(borderStyle_), WS_EX_CONTROLPARENT, TRect{100, 100, 500, 400}, ownerWindow,
+               true);
   parentFont_ = false;
-  SetBoundsRaw(100, 100, 400, 300);
 }
 
 TForm::~TForm() {

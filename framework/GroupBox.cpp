@@ -4,8 +4,7 @@
 
 TGroupBox::TGroupBox(TComponent* owner) : TWinControl(owner) {
   parentColor_ = true;
-  CreateHandle(L"BUTTON", WS_VISIBLE | BS_GROUPBOX | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT);
-  SetBoundsRaw(0, 0, 185, 105);
+  CreateHandle(L"BUTTON", WS_VISIBLE | BS_GROUPBOX | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT, TRect{0, 0, 185, 105});
 }
 
 void TGroupBox::SetCaption(const AnsiString& text) {
@@ -15,12 +14,11 @@ void TGroupBox::SetCaption(const AnsiString& text) {
 
 TRect TGroupBox::AlignRect() const {
   TRect r = TWinControl::AlignRect();
-  HDC dc = GetDC(Handle());
+  HDC dc = MeasuringDC();
   HGDIOBJ old = SelectObject(dc, Font().Handle());
   TEXTMETRICW tm{};
   GetTextMetricsW(dc, &tm);
   SelectObject(dc, old);
-  ReleaseDC(Handle(), dc);
   r.Top += tm.tmHeight;
   r.Left += 2;
   r.Top += 2;

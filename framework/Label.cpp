@@ -33,12 +33,11 @@ void TLabel::AdjustSize() {
   if (!autoSize_ || !Handle()) return;
   std::wstring text = AnsiToWide(Caption());
   if (text.empty()) text = L" ";
-  HDC dc = GetDC(Handle());
+  HDC dc = MeasuringDC();
   HGDIOBJ old = SelectObject(dc, Font().Handle());
   RECT r{0, 0, 0, 0};
   DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_CALCRECT | DT_LEFT);
   SelectObject(dc, old);
-  ReleaseDC(Handle(), dc);
   TRect b = BoundsRect();
   SetBoundsRaw(b.Left, b.Top, r.right, r.bottom);
 }

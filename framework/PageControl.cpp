@@ -7,8 +7,7 @@
 #include "framework/Unicode.h"
 
 TPageControl::TPageControl(TComponent* owner) : TWinControl(owner) {
-  CreateHandle(WC_TABCONTROLW, WS_VISIBLE | WS_TABSTOP | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT);
-  SetBoundsRaw(0, 0, 289, 193);
+  CreateHandle(WC_TABCONTROLW, WS_VISIBLE | WS_TABSTOP | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT, TRect{0, 0, 289, 193});
 }
 
 TPageControl::~TPageControl() {

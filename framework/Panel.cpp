@@ -4,8 +4,7 @@
 
 TPanel::TPanel(TComponent* owner) : TWinControl(owner) {
   RegisterOwnClass(L"X2ZPanel");
-  CreateHandle(L"X2ZPanel", WS_VISIBLE | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT);
-  SetBoundsRaw(0, 0, 185, 41);
+  CreateHandle(L"X2ZPanel", WS_VISIBLE | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT, TRect{0, 0, 185, 41});
 }
 
 void TPanel::SetBevelOuter(TBevelCut cut) {

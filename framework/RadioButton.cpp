@@ -2,8 +2,7 @@
 
 TRadioButton::TRadioButton(TComponent* owner) : TWinControl(owner) {
   parentColor_ = true;
-  CreateHandle(L"BUTTON", WS_VISIBLE | WS_TABSTOP | BS_AUTORADIOBUTTON, 0);
-  SetBoundsRaw(0, 0, 113, 17);
+  CreateHandle(L"BUTTON", WS_VISIBLE | WS_TABSTOP | BS_AUTORADIOBUTTON, 0, TRect{0, 0, 113, 17});
 }
 
 bool TRadioButton::Checked() const { return SendMessageW(Handle(), BM_GETCHECK, 0, 0) == BST_CHECKED; }

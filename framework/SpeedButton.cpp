@@ -1,8 +1,7 @@
 #include "framework/SpeedButton.h"
 
 TSpeedButton::TSpeedButton(TComponent* owner) : TWinControl(owner) {
-  CreateHandle(L"BUTTON", WS_VISIBLE | BS_PUSHLIKE | BS_AUTOCHECKBOX, 0);
-  SetBoundsRaw(0, 0, 23, 22);
+  CreateHandle(L"BUTTON", WS_VISIBLE | BS_PUSHLIKE | BS_AUTOCHECKBOX, 0, TRect{0, 0, 23, 22});
 }
 
 bool TSpeedButton::Down() const { return SendMessageW(Handle(), BM_GETCHECK, 0, 0) == BST_CHECKED; }

@@ -66,7 +66,7 @@ class TInplaceEdit : public TWinControl {
   TStringGrid* grid_;
 };
 
-TStringGrid::TStringGrid(TComponent* owner) : TWinControl(owner), canvas_(nullptr) {
+TStringGrid::TStringGrid(TComponent* owner) : TWinControl(owner) {
   color_ = clWindow;
   RegisterOwnClass(L"X2ZStringGrid", CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW);
   CreateHandle(L"X2ZStringGrid", WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | WS_CLIPCHILDREN,

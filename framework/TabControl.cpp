@@ -43,8 +43,7 @@ class TTabStrings : public TStrings {
 }  // namespace
 
 TTabControl::TTabControl(TComponent* owner) : TWinControl(owner), tabs_(new TTabStrings(this)) {
-  CreateHandle(WC_TABCONTROLW, WS_VISIBLE | WS_TABSTOP, 0);
-  SetBoundsRaw(0, 0, 289, 193);
+  CreateHandle(WC_TABCONTROLW, WS_VISIBLE | WS_TABSTOP, 0, TRect{0, 0, 289, 193});
 }
 
 // TCM_GETCURSEL: the selected tab, or -1.

@@ -55,6 +55,18 @@ TEST_F(FormTest, ComboBoxReportsLosingTheFocusAndKeysOfItsEditField) {
   PostMessageW(c->Handle(), WM_KEYDOWN, VK_RETURN, 1);
   Pump();
   EXPECT_EQ(keys, std::vector<WORD>{VK_RETURN});
+
+  // Editable again: the new edit field is hooked, and the box can go first.
+  keys.clear();
+  c->SetStyle(csDropDown);
+  const HWND edit = EditOf(c);
+  SetFocus(edit);
+  PostMessageW(edit, WM_KEYDOWN, 'B', 1);
+  Pump();
+  EXPECT_EQ(keys, std::vector<WORD>{'B'});
+  delete c;
+  EXPECT_FALSE(IsWindow(edit));
+  Pump();
 }
 
 TEST_F(FormTest, ComboBoxFindsAnItemApartFromLetterCase) {

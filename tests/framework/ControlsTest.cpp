@@ -362,6 +362,85 @@ TEST_F(FormTest, FontsAndColoursPassToChildrenThatTakeTheirParents) {
   EXPECT_EQ(GetTextColor(dc), static_cast<COLORREF>(clWhite));
   EXPECT_EQ(GetBkMode(dc), TRANSPARENT);
   ReleaseDC(label->Handle(), dc);
+
+  // A colour is no new GDI font: the windows keep theirs; a style is.
+  auto fontOf = [](TWinControl* c) { return reinterpret_cast<HFONT>(SendMessageW(c->Handle(), WM_GETFONT, 0, 0)); };
+  const HFONT before = fontOf(label);
+  ASSERT_NE(before, nullptr);
+  panel->Font().SetColor(clMaroon);
+  EXPECT_EQ(label->Font().Color(), clMaroon);
+  EXPECT_EQ(fontOf(label), before);
+  panel->Font().SetStyle(fsItalic);
+  EXPECT_EQ(label->Font().Style(), static_cast<TFontStyles>(fsItalic));
+  EXPECT_NE(fontOf(label), before);
+  LOGFONTW lf{};
+  ASSERT_TRUE(GetObjectW(fontOf(label), sizeof(lf), &lf));
+  EXPECT_TRUE(lf.lfItalic);
+  EXPECT_EQ(lf.lfWeight, FW_NORMAL);
+}
+
+// Made under TCreateIn, a control's window is born in its parent's, so
+// SetParent has nothing to move; it is laid out and reports as any other.
+TEST_F(FormTest, ControlsBornInTheirParentsWindowWorkAsMovedOnes) {
+  auto* panel = new TPanel(form);
+  panel->SetParent(form);
+  panel->SetBevelOuter(bvNone);
+  panel->SetBounds(0, 0, 300, 120);
+  TComboBox* c;
+  TPanel* strip;
+  {
+    TCreateIn in(panel);
+    {
+      TCreateIn inner(form);
+    }
+    c = new TComboBox(form, csDropDownList);
+    strip = new TPanel(form);
+    EXPECT_EQ(GetParent(c->Handle()), panel->Handle()) << "the inner scope gave the outer parent back";
+  }
+  auto* loose = new TPanel(form);
+  EXPECT_NE(GetParent(loose->Handle()), panel->Handle()) << "born in the parking window again";
+  c->SetParent(panel);
+  strip->SetParent(panel);
+  strip->SetHeight(30);
+  strip->SetAlign(alBottom);
+  EXPECT_EQ(c->Parent(), panel);
+  EXPECT_EQ(strip->Top(), 90) << "aligned in its parent";
+  c->SetBounds(10, 10, 120, 21);
+  EXPECT_EQ(c->Left(), 10);
+  c->Items().SetText("x\ny");
+  int changes = 0;
+  c->OnChange = [&](TComponent*) { ++changes; };
+  c->SetFocus();
+  PostMessageW(c->Handle(), WM_KEYDOWN, VK_DOWN, 0);
+  Pump();
+  EXPECT_EQ(changes, 1) << "the selection change sent to the panel reached the box";
+  EXPECT_EQ(c->ItemIndex(), 0);
+}
+
+// Drawing held back: the control reads hidden meanwhile and is shown again,
+// to be drawn whole, when the lock ends; a hidden control stays hidden
+// (turning drawing back on would show it).
+TEST_F(FormTest, DrawingLockShowsTheControlAgainAndLeavesAHiddenOneHidden) {
+  auto* shown = new TPanel(form);
+  shown->SetParent(form);
+  shown->SetBounds(0, 0, 200, 100);
+  auto* hidden = new TPanel(form);
+  hidden->SetParent(form);
+  hidden->SetVisible(false);
+  auto* label = new TLabel(form);
+  label->SetParent(shown);
+  Pump();
+  {
+    TDrawingLock a(shown), b(hidden);
+    EXPECT_FALSE(IsWindowVisible(label->Handle()));
+    label->SetCaption("Конвертация");
+  }
+  EXPECT_TRUE(shown->Visible());
+  EXPECT_TRUE(IsWindowVisible(label->Handle()));
+  EXPECT_FALSE(hidden->Visible());
+  RECT r{};
+  EXPECT_TRUE(GetUpdateRect(shown->Handle(), &r, FALSE)) << "to be drawn anew";
+  EXPECT_EQ(r.right - r.left, 200);
 }
 
 TEST_F(FormTest, LabelSizesItselfToItsText) {
