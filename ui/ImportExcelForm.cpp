@@ -10,9 +10,14 @@ TImportExcelForm* ImportExcelForm = nullptr;
 namespace {
 const char kCaption[] = "Перевод XLS в формат Залбиро (версия от 04-10-2011)";
 
+// Each control is born in its parent's window: see TCreateIn.
 template <class T>
 T* Make(TComponent* owner, TWinControl* parent, const char* name) {
-  T* c = new T(owner);
+  T* c;
+  {
+    TCreateIn in(parent);
+    c = new T(owner);
+  }
   c->SetName(name);
   c->SetParent(parent);
   return c;
@@ -39,7 +44,11 @@ TLabel* MakeLabel(TComponent* owner, TWinControl* parent, const char* name, int 
 
 TComboBox* MakeCombo(TComponent* owner, TWinControl* parent, const char* name, int left, int top, int width,
                      TComboBoxStyle style, bool bold) {
-  TComboBox* c = new TComboBox(owner, style);
+  TComboBox* c;
+  {
+    TCreateIn in(parent);
+    c = new TComboBox(owner, style);
+  }
   c->SetName(name);
   c->SetParent(parent);
   // Their group box's title is white; the boxes keep the window's text colour.
@@ -130,8 +139,9 @@ void TImportExcelForm::CreateOleContainerForm() {
 void TImportExcelForm::CreateLayout() {
   SetName("ImportExcelForm");
   SetColor(clBtnFace);
-  SetConstraints(TSizeConstraints{760, 590, 0, 0});
+  // Placed before the constraints take effect: one move of the window, not two.
   SetBounds(0, 0, 760, 590);
+  SetConstraints(TSizeConstraints{760, 590, 0, 0});
   SetPosition(poScreenCenter);
 
   pnlMain = Make<TPanel>(this, this, "pnlMain");
@@ -140,11 +150,14 @@ void TImportExcelForm::CreateLayout() {
 
   pg = Make<TPageControl>(this, pnlMain, "pg");
   pg->SetAlign(alClient);
-  tsConvert = new TTabSheet(this);
+  {
+    TCreateIn in(pg);
+    tsConvert = new TTabSheet(this);
+    tsOptions = new TTabSheet(this);
+  }
   tsConvert->SetName("tsConvert");
   tsConvert->SetCaption("Конвертация");
   tsConvert->SetPageControl(pg);
-  tsOptions = new TTabSheet(this);
   tsOptions->SetName("tsOptions");
   tsOptions->SetCaption("Дополнительные настройки");
   tsOptions->SetPageControl(pg);

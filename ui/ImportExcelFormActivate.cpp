@@ -12,6 +12,9 @@ void TImportExcelForm::FormActivate(TComponent*) {
   FirstActivate = false;
   {
     THourGlass wait;
+    // The page switch and the filled lists are drawn once, when all is in
+    // place (drawn at each step, the page switch alone took ~40 ms under Wine).
+    TDrawingLock still(pnlMain);
     pg->SetActivePageIndex(0);
     const AnsiString columns = ColumnListText();
     cmbColShifr->Items().SetText(columns);

@@ -9,7 +9,10 @@ TOleContainerForm::TOleContainerForm(TComponent* owner) : TForm(owner) {
   SetCaption("OleContainerForm");
   SetClientSize(592, 360);
 
-  oleExcel = new TOleContainer(this);
+  {
+    TCreateIn in(this);
+    oleExcel = new TOleContainer(this);
+  }
   oleExcel->SetName("oleExcel");
   oleExcel->SetParent(this);
   oleExcel->SetAlign(alClient);
