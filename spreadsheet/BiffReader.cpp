@@ -7,6 +7,7 @@
 #include <cstring>
 #include <map>
 
+#include "spreadsheet/BiffRecords.h"
 #include "spreadsheet/Layout.h"
 #include "spreadsheet/Readers.h"
 
@@ -15,34 +16,6 @@ namespace {
 
 constexpr uint32_t kXlsColumns = 256;
 
-enum : uint16_t {
-  kRecFormula = 0x0006,
-  kRecEof = 0x000A,
-  kRecDateMode = 0x0022,
-  kRecFilePass = 0x002F,
-  kRecContinue = 0x003C,
-  kRecWindow1 = 0x003D,
-  kRecCodePage = 0x0042,
-  kRecBoundSheet = 0x0085,
-  kRecMulRk = 0x00BD,
-  kRecMulBlank = 0x00BE,
-  kRecRString = 0x00D6,
-  kRecXf = 0x00E0,
-  kRecFont = 0x0031,
-  kRecSst = 0x00FC,
-  kRecLabelSst = 0x00FD,
-  kRecBlank = 0x0201,
-  kRecNumber = 0x0203,
-  kRecLabel = 0x0204,
-  kRecBoolErr = 0x0205,
-  kRecString = 0x0207,
-  kRecArray = 0x0221,
-  kRecTable = 0x0236,
-  kRecShrFmla = 0x04BC,
-  kRecRk = 0x027E,
-  kRecFormat = 0x041E,
-  kRecBof = 0x0809,
-};
 
 [[noreturn]] void Fail(const char* detail) {
   throw ReadError{AnsiString(Reason::kDamaged) + " (" + detail + ")"};

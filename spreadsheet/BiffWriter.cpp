@@ -15,6 +15,7 @@
 #include <tuple>
 
 #include "framework/ComPtr.h"
+#include "spreadsheet/BiffRecords.h"
 #include "spreadsheet/Bytes.h"
 #include "spreadsheet/Writers.h"
 
@@ -24,33 +25,6 @@ namespace {
 const char* const kCannotWrite = "Не удаётся записать книгу";
 [[noreturn]] void Fail(const AnsiString& detail) { throw WriteError{AnsiString(kCannotWrite) + ": " + detail + "."}; }
 
-enum : uint16_t {
-  kBof = 0x0809,
-  kEof = 0x000A,
-  kBoundSheet = 0x0085,
-  kIndex = 0x020B,
-  kDimensions = 0x0200,
-  kDefColWidth = 0x0055,
-  kWindow2 = 0x023E,
-  kRow = 0x0208,
-  kDbCell = 0x00D7,
-  kBlank = 0x0201,
-  kMulBlank = 0x00BE,
-  kNumber = 0x0203,
-  kRk = 0x027E,
-  kMulRk = 0x00BD,
-  kLabel = 0x0204,
-  kLabelSst = 0x00FD,
-  kRString = 0x00D6,
-  kBoolErr = 0x0205,
-  kFormula = 0x0006,
-  kString = 0x0207,
-  kShrFmla = 0x04BC,
-  kArray = 0x0221,
-  kTable = 0x0236,
-  kSst = 0x00FC,
-  kExtSst = 0x00FF,
-};
 
 
 std::string Record(uint16_t type, const std::string& data) {
@@ -69,14 +43,16 @@ struct Rec {
 
 bool IsCell(uint16_t t) {
   switch (t) {
-    case kBlank: case kMulBlank: case kNumber: case kRk: case kMulRk: case kLabel: case kLabelSst: case kRString:
-    case kBoolErr: case kFormula:
+    case kRecBlank: case kRecMulBlank: case kRecNumber: case kRecRk: case kRecMulRk:
+    case kRecLabel: case kRecLabelSst: case kRecRString: case kRecBoolErr: case kRecFormula:
       return true;
   }
   return false;
 }
 // Records that belong to the cell before them.
-bool FollowsCell(uint16_t t) { return t == kString || t == kShrFmla || t == kArray || t == kTable || t == 0x003C; }
+bool FollowsCell(uint16_t t) {
+  return t == kRecString || t == kRecShrFmla || t == kRecArray || t == kRecTable || t == kRecContinue;
+}
 
 uint8_t BiffErrorCode(int32_t error) {
   switch (error) {
@@ -95,7 +71,7 @@ std::string CellRecord(const Workbook& wb, const Cell* c, uint32_t row, uint32_t
   Add16(d, row);
   Add16(d, col);
   Add16(d, xf);
-  if (!c) return Record(kBlank, d);
+  if (!c) return Record(kRecBlank, d);
   switch (c->kind) {
     case CellKind::Text: {
       std::wstring text = wb.Text(*c);
@@ -108,20 +84,20 @@ std::string CellRecord(const Workbook& wb, const Cell* c, uint32_t row, uint32_t
         if (wide) Add16(d, ch);
         else d += static_cast<char>(ch);
       }
-      return Record(kLabel, d);
+      return Record(kRecLabel, d);
     }
     case CellKind::Boolean:
     case CellKind::Error:
       d += static_cast<char>(c->kind == CellKind::Boolean ? (c->boolean ? 1 : 0) : BiffErrorCode(c->error));
       d += static_cast<char>(c->kind == CellKind::Error ? 1 : 0);
-      return Record(kBoolErr, d);
+      return Record(kRecBoolErr, d);
     case CellKind::Empty:
-      return Record(kBlank, d);
+      return Record(kRecBlank, d);
     default: {
       char bytes[8];
       std::memcpy(bytes, &c->number, 8);
       d.append(bytes, 8);
-      return Record(kNumber, d);
+      return Record(kRecNumber, d);
     }
   }
 }
@@ -139,11 +115,11 @@ class StreamRewriter {
       recs_.push_back(r);
       o = r.End();
     }
-    if (recs_.empty() || recs_[0].type != kBof || recs_[0].size < 2 || U16(s_, 4) != 0x0600)
+    if (recs_.empty() || recs_[0].type != kRecBof || recs_[0].size < 2 || U16(s_, 4) != 0x0600)
       Fail("запись поддерживается только для книг Excel 97–2003");
     // A new cell takes the first cell format with the General number format
     // (Excel's is number 15, but other writers order theirs otherwise).
-    for (size_t i = 0, xf = 0; i < recs_.size() && recs_[i].type != kEof; ++i) {
+    for (size_t i = 0, xf = 0; i < recs_.size() && recs_[i].type != kRecEof; ++i) {
       if (recs_[i].type != 0x00E0) continue;
       if (recs_[i].size >= 6 && !(U16(s_, recs_[i].off + 8) & 4) && U16(s_, recs_[i].off + 6) == 0) {
         defaultXf_ = static_cast<uint32_t>(xf);
@@ -155,14 +131,14 @@ class StreamRewriter {
     std::vector<size_t> boundSheets;  // record indexes
     std::map<size_t, size_t> editedStart;  // record index of a BOF -> model sheet
     size_t sheet = 0;
-    for (size_t i = 0; i < recs_.size() && recs_[i].type != kEof; ++i) {
-      if (recs_[i].type != kBoundSheet || recs_[i].size < 6) continue;
+    for (size_t i = 0; i < recs_.size() && recs_[i].type != kRecEof; ++i) {
+      if (recs_[i].type != kRecBoundSheet || recs_[i].size < 6) continue;
       boundSheets.push_back(i);
       if (static_cast<uint8_t>(s_[recs_[i].off + 4 + 5]) == 6) continue;  // a module: no sheet in the model
       auto e = changed_.find(sheet);
       if (e != changed_.end() && !e->second.empty()) {
         auto at = byOffset_.find(U32(s_, recs_[i].off + 4));
-        if (at == byOffset_.end() || recs_[at->second].type != kBof) Fail("не найден лист книги");
+        if (at == byOffset_.end() || recs_[at->second].type != kRecBof) Fail("не найден лист книги");
         editedStart[at->second] = sheet;
       }
       ++sheet;
@@ -200,7 +176,7 @@ class StreamRewriter {
       }
       const Rec& r = recs_[i];
       size_t at = out.size();
-      if (r.type == kBoundSheet) movedTo[i] = at;
+      if (r.type == kRecBoundSheet) movedTo[i] = at;
       out.append(s_, r.off, r.End() - r.off);
       if (i == sst_ && !newStrings_.empty()) {
         Put32(out, at + 4, U32(s_, r.off + 4) + static_cast<uint32_t>(newStrings_.size()));
@@ -213,7 +189,7 @@ class StreamRewriter {
         out += more;
         grow(r.End(), more.size());
       }
-      if (r.type == kExtSst && i < globalsEnd_ && r.size >= 2 && !stringStarts.empty()) {
+      if (r.type == kRecExtSst && i < globalsEnd_ && r.size >= 2 && !stringStarts.empty()) {
         // One entry for each bucket of dsst strings that begins among the new ones.
         uint32_t dsst = std::max<uint32_t>(1, U16(s_, r.off + 4));
         std::string entries;
@@ -229,7 +205,7 @@ class StreamRewriter {
           grow(r.End(), entries.size());
         }
       }
-      if (r.type == kIndex && i > 0 && delta != 0 && r.size >= 16) {
+      if (r.type == kRecIndex && i > 0 && delta != 0 && r.size >= 16) {
         for (size_t f = 12; f + 4 <= r.size; f += 4) {
           if (f == 12 && U32(s_, r.off + 4 + f) == 0) continue;  // no DEFCOLWIDTH
           Put32(out, at + 4 + f, static_cast<uint32_t>(U32(s_, r.off + 4 + f) + delta));
@@ -252,8 +228,8 @@ class StreamRewriter {
   size_t SubstreamEnd(size_t bof) const {
     int depth = 0;
     for (size_t i = bof; i < recs_.size(); ++i) {
-      if (recs_[i].type == kBof) ++depth;
-      else if (recs_[i].type == kEof && --depth == 0) return i;
+      if (recs_[i].type == kRecBof) ++depth;
+      else if (recs_[i].type == kRecEof && --depth == 0) return i;
     }
     Fail("лист книги не завершён");
   }
@@ -264,9 +240,9 @@ class StreamRewriter {
   // in CONTINUE records after it (or in a table of its own where the book has none).
   void PlanSharedStrings() {
     globalsEnd_ = 0;
-    while (globalsEnd_ < recs_.size() && recs_[globalsEnd_].type != kEof) ++globalsEnd_;
+    while (globalsEnd_ < recs_.size() && recs_[globalsEnd_].type != kRecEof) ++globalsEnd_;
     for (size_t i = 0; i < globalsEnd_; ++i)
-      if (recs_[i].type == kSst && sst_ == SIZE_MAX && recs_[i].size >= 8) sst_ = i;
+      if (recs_[i].type == kRecSst && sst_ == SIZE_MAX && recs_[i].size >= 8) sst_ = i;
     if (sst_ != SIZE_MAX) {
       sstEnd_ = sst_;
       while (sstEnd_ + 1 < globalsEnd_ && recs_[sstEnd_ + 1].type == 0x003C) ++sstEnd_;
@@ -348,7 +324,7 @@ class StreamRewriter {
   // starts: where each string begins, from the start of the returned bytes.
   std::string StringRecords(bool table, std::vector<size_t>& starts) {
     std::string out, rec;
-    uint16_t type = table ? kSst : 0x003C;
+    uint16_t type = table ? kRecSst : 0x003C;
     if (table) {
       Add32(rec, static_cast<uint32_t>(newStrings_.size()));
       Add32(rec, static_cast<uint32_t>(newStrings_.size()));
@@ -389,9 +365,10 @@ class StreamRewriter {
     int depth = 0;
     for (size_t i = first; i <= last; ++i) {
       uint16_t t = recs_[i].type;
-      if (t == kBof) ++depth;
-      else if (t == kEof) --depth;
-      else if (depth == 1 && (t == kRow || IsCell(t) || (tableStart != SIZE_MAX && (t == kDbCell || FollowsCell(t))))) {
+      if (t == kRecBof) ++depth;
+      else if (t == kRecEof) --depth;
+      else if (depth == 1 &&
+               (t == kRecRow || IsCell(t) || (tableStart != SIZE_MAX && (t == kRecDbCell || FollowsCell(t))))) {
         if (tableStart == SIZE_MAX) tableStart = i;
         tableEnd = i;
       }
@@ -403,20 +380,20 @@ class StreamRewriter {
       for (size_t i = tableStart; i <= tableEnd; ++i) {
         const Rec& r = recs_[i];
         size_t d = r.off + 4;
-        if (r.type == kRow && r.size >= 16) {
+        if (r.type == kRecRow && r.size >= 16) {
           rows[U16(s_, d)] = Bytes(i);
           group = &rows[U16(s_, d)];
-        } else if (r.type == kDbCell) {
+        } else if (r.type == kRecDbCell) {
           continue;
-        } else if ((r.type == kMulRk || r.type == kMulBlank) && r.size >= 6) {
+        } else if ((r.type == kRecMulRk || r.type == kRecMulBlank) && r.size >= 6) {
           uint32_t row = U16(s_, d), col = U16(s_, d + 2);
-          size_t step = r.type == kMulRk ? 6 : 2;
+          size_t step = r.type == kRecMulRk ? 6 : 2;
           for (size_t f = 4; f + step <= r.size - 2u; f += step, ++col) {
             std::string one;
             Add16(one, row);
             Add16(one, col);
             one.append(s_, d + f, step);
-            cells[{row, col}] = Record(r.type == kMulRk ? kRk : kBlank, one);
+            cells[{row, col}] = Record(r.type == kRecMulRk ? kRecRk : kRecBlank, one);
             group = &cells[{row, col}];
           }
         } else if (IsCell(r.type) && r.size >= 6) {
@@ -437,7 +414,7 @@ class StreamRewriter {
         xf = U16(old->second, 8);
         for (size_t o = 0; o + 4 <= old->second.size(); o += 4 + U16(old->second, o + 2)) {
           uint16_t t = static_cast<uint16_t>(U16(old->second, o));
-          if (t == kShrFmla || t == kArray || t == kTable)
+          if (t == kRecShrFmla || t == kRecArray || t == kRecTable)
             Fail("ячейка " + AnsiString(std::to_string(e.first).c_str()) + " входит в общую формулу или формулу массива");
         }
       }
@@ -450,7 +427,7 @@ class StreamRewriter {
         Add16(d, col);
         Add16(d, xf);
         Add32(d, shared->second);
-        cells[{row, col}] = Record(kLabelSst, d);
+        cells[{row, col}] = Record(kRecLabelSst, d);
       } else {
         cells[{row, col}] = CellRecord(wb_, c, row, col, xf);
       }
@@ -470,7 +447,7 @@ class StreamRewriter {
         Add16(d, 0);
         Add16(d, 0x0100);
         Add16(d, 0x000F);
-        rr = Record(kRow, d);
+        rr = Record(kRecRow, d);
       }
       if (col < U16(rr, 6)) Put16(rr, 6, col);
       if (col + 1 > U16(rr, 8)) Put16(rr, 8, col + 1);
@@ -485,9 +462,9 @@ class StreamRewriter {
     size_t insertAt = tableStart;
     if (insertAt == SIZE_MAX) {
       for (size_t i = first + 1; i < last && insertAt == SIZE_MAX; ++i)
-        if (recs_[i].type == kDimensions) insertAt = i + 1;
+        if (recs_[i].type == kRecDimensions) insertAt = i + 1;
       for (size_t i = first + 1; i < last && insertAt == SIZE_MAX; ++i)
-        if (recs_[i].type == kWindow2) insertAt = i;
+        if (recs_[i].type == kRecWindow2) insertAt = i;
       if (insertAt == SIZE_MAX) insertAt = last;
       tableEnd = insertAt - 1;
     }
@@ -502,16 +479,16 @@ class StreamRewriter {
     }
     auto copy = [&](size_t i) {
       const Rec& r = recs_[i];
-      if (r.type == kIndex && indexAt == SIZE_MAX) {
+      if (r.type == kRecIndex && indexAt == SIZE_MAX) {
         indexAt = out.size();
         std::string d(16 + 4 * blocks.size(), '\0');
-        out += Record(kIndex, d);
+        out += Record(kRecIndex, d);
         return;
       }
-      if (r.type == kDefColWidth) defColWidthAt = out.size();
+      if (r.type == kRecDefColWidth) defColWidthAt = out.size();
       size_t at = out.size();
       out += Bytes(i);
-      if (r.type == kDimensions && r.size >= 14 && !cells.empty()) {
+      if (r.type == kRecDimensions && r.size >= 14 && !cells.empty()) {
         Put32(out, at + 4, std::min(U32(s_, r.off + 4), rowMin));
         Put32(out, at + 8, std::max(U32(s_, r.off + 8), rowMax + 1));
         Put16(out, at + 12, std::min(U16(s_, r.off + 12), colMin));
@@ -536,7 +513,7 @@ class StreamRewriter {
         Add16(d, static_cast<uint32_t>(std::min<size_t>(firstCell[k] - from, 0xFFFF)));
       }
       dbCells.push_back(static_cast<uint32_t>(base + out.size()));
-      out += Record(kDbCell, d);
+      out += Record(kRecDbCell, d);
     }
     for (size_t i = tableEnd + 1; i <= last; ++i) copy(i);
     if (indexAt != SIZE_MAX) {

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <cwctype>
 
+#include "spreadsheet/BiffRecords.h"
 #include "spreadsheet/CompoundFile.h"
 #include "spreadsheet/Readers.h"
 
@@ -66,7 +67,7 @@ bool ReadWorkbook(const std::string& bytes, Workbook& book, AnsiString& reason) 
   if (bytes.size() >= 4 && bytes.compare(0, 2, "PK") == 0) return ReadXlsx(bytes, book, reason);
   if (bytes.size() >= 4) {
     unsigned type = static_cast<uint8_t>(bytes[0]) | (static_cast<uint8_t>(bytes[1]) << 8);
-    if (type == 0x0809) return ReadBiffStream(bytes, book, reason);  // a bare BIFF5/8 stream, no OLE wrapper
+    if (type == kRecBof) return ReadBiffStream(bytes, book, reason);  // a bare BIFF5/8 stream, no OLE wrapper
     if ((type == 0x0009 || type == 0x0209 || type == 0x0409) && static_cast<uint8_t>(bytes[3]) == 0) {
       reason = Reason::kOldFormat;
       return false;

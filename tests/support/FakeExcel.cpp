@@ -399,28 +399,28 @@ int TFakeExcel::Sheet::LastColumn() const {
   return last;
 }
 
-void TFakeExcel::SetError(int row, int column, SCODE code) {
+namespace {
+// A value of a type Variant has no constructor for, filled in place.
+template <class Fill>
+Variant Typed(VARTYPE type, Fill fill) {
   Variant v;
   VARIANT* p = v.Out();
-  V_VT(p) = VT_ERROR;
-  V_ERROR(p) = code;
-  Active().Set(row, column, v);
+  V_VT(p) = type;
+  fill(p);
+  return v;
+}
+}  // namespace
+
+void TFakeExcel::SetError(int row, int column, SCODE code) {
+  Active().Set(row, column, Typed(VT_ERROR, [&](VARIANT* p) { V_ERROR(p) = code; }));
 }
 
 void TFakeExcel::SetDate(int row, int column, DATE date) {
-  Variant v;
-  VARIANT* p = v.Out();
-  V_VT(p) = VT_DATE;
-  V_DATE(p) = date;
-  Active().Set(row, column, v);
+  Active().Set(row, column, Typed(VT_DATE, [&](VARIANT* p) { V_DATE(p) = date; }));
 }
 
 void TFakeExcel::SetCurrency(int row, int column, LONGLONG tenThousandths) {
-  Variant v;
-  VARIANT* p = v.Out();
-  V_VT(p) = VT_CY;
-  V_CY(p).int64 = tenThousandths;
-  Active().Set(row, column, v);
+  Active().Set(row, column, Typed(VT_CY, [&](VARIANT* p) { V_CY(p).int64 = tenThousandths; }));
 }
 
 bool TFakeExcel::CountCall(HRESULT& hr, bool invoke) {
