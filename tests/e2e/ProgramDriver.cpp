@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "framework/Unicode.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 const wchar_t kNameProp[] = L"X2Z.Name";  // set by the framework on every control window
@@ -91,12 +92,8 @@ ProgramDriver::~ProgramDriver() {
 bool ProgramDriver::Start(const std::string& exe, const AnsiString& arguments, const std::string& dir) {
   std::wstring cmd = L"\"" + AnsiToWide(exe) + L"\"";
   if (!arguments.empty()) cmd += L" " + AnsiToWide(arguments);
-  const std::wstring wdir = AnsiToWide(dir);
-  STARTUPINFOW si{};
-  si.cb = sizeof(si);
-  if (!CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, wdir.c_str(), &si, &pi_)) {
-    error_ = "CreateProcess failed with error " + std::to_string(GetLastError());
-    pi_ = PROCESS_INFORMATION{};
+  if (const unsigned long error = StartProcess(cmd, AnsiToWide(dir), &pi_)) {
+    error_ = "CreateProcess failed with error " + std::to_string(error);
     return false;
   }
   // The program is ready for input once its message loop runs.

@@ -87,6 +87,24 @@ std::string Escaped(const std::string& bytes) {
   return out;
 }
 
+unsigned long StartProcess(const std::wstring& commandLine, const std::wstring& dir, PROCESS_INFORMATION* pi) {
+  for (int attempt = 1;; ++attempt) {
+    std::wstring cmd = commandLine;  // CreateProcessW may write into it
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    *pi = PROCESS_INFORMATION{};
+    if (CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, dir.empty() ? nullptr : dir.c_str(),
+                       &si, pi))
+      return 0;
+    const DWORD error = GetLastError();
+    *pi = PROCESS_INFORMATION{};
+    if (error != ERROR_INTERNAL_ERROR || attempt == 3) return error;
+    std::fprintf(stderr, "the process was lost while starting (error %lu); starting it again\n",
+                 static_cast<unsigned long>(error));
+    Sleep(200);
+  }
+}
+
 std::string HostPath(const std::string& unixPath) {
   std::string p = unixPath;
   if (!p.empty() && p[0] == '/') p = "Z:" + p;

@@ -55,6 +55,12 @@ std::string FixtureFile(const std::string& name);
 // A file of the shared corpus beside the project (<X2Z_SOURCE_DIR>/../shared/corpus/<name>).
 std::string CorpusFile(const std::string& name);
 
+// CreateProcessW with the command line and folder given. Wine now and then
+// loses a child before any of its code runs (the spawn reports
+// ERROR_INTERNAL_ERROR); that start is tried again, any other failure is not.
+// Returns 0 or the last error.
+unsigned long StartProcess(const std::wstring& commandLine, const std::wstring& dir, PROCESS_INFORMATION* pi);
+
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);

@@ -56,11 +56,8 @@ TEST(Program, StartsItsWindowAndEndsWithZeroWhenItCloses) {
 
   // The workbook the command line names; the built-in engine shows it.
   WriteFileBytes(dir.File("book.xlsx"), TinyXlsx({{"Лист1", {{1, 1, "Шифр"}}}}));
-  std::string cmd = "\"" + copy + "\" book.xlsx?list.txt?";
-  STARTUPINFOA si{};
-  si.cb = sizeof(si);
   PROCESS_INFORMATION pi{};
-  ASSERT_TRUE(CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, dir.Path().c_str(), &si, &pi));
+  ASSERT_EQ(StartProcess(AnsiToWide("\"" + copy + "\" book.xlsx?list.txt?"), AnsiToWide(dir.Path()), &pi), 0u);
   Found found{pi.dwProcessId, nullptr};
   for (int i = 0; i < 200 && !found.window; ++i) {
     Sleep(50);
