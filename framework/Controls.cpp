@@ -52,14 +52,30 @@ bool Contains(const std::vector<TWinControl*>& list, const TWinControl* c) {
 }
 
 // One tooltip window serves every control that shows a hint.
-HWND HintWindow() {
+HWND HintWindow(bool make = true) {
   static HWND tip = nullptr;
-  if (!tip || !IsWindow(tip)) {
+  if (make && (!tip || !IsWindow(tip))) {
     tip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
                           CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
                           GetModuleHandleW(nullptr), nullptr);
   }
   return tip;
+}
+
+// Adds hwnd to the hint window with text, or with none removes it.
+bool HintTool(HWND hwnd, const AnsiString* text) {
+  std::wstring wide = text ? AnsiToWide(*text) : std::wstring();
+  TOOLINFOW ti{};
+  ti.cbSize = TTTOOLINFOW_V2_SIZE;
+  // Mouse messages reach the hint window from StaticWndProc: comctl32's own
+  // subclassing keeps its data in a window property, which Wine reads from
+  // its server at every message to the window.
+  ti.uFlags = TTF_IDISHWND;
+  ti.hwnd = hwnd;
+  ti.uId = reinterpret_cast<UINT_PTR>(hwnd);
+  ti.lpszText = &wide[0];
+  HWND tip = HintWindow(text != nullptr);
+  return tip && SendMessageW(tip, text ? TTM_ADDTOOLW : TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&ti)) != 0;
 }
 }  // namespace
 
@@ -210,13 +226,7 @@ TWinControl::~TWinControl() {
     parent_ = nullptr;
   }
   if (handle_) {
-    if (showHint_) {
-      TOOLINFOW ti{};
-      ti.cbSize = TTTOOLINFOW_V2_SIZE;
-      ti.hwnd = handle_;
-      ti.uId = reinterpret_cast<UINT_PTR>(handle_);
-      SendMessageW(HintWindow(), TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
-    }
+    if (hintTool_) HintTool(handle_, nullptr);
     HWND h = handle_;
     Unlink();
     DestroyWindow(h);
@@ -349,6 +359,8 @@ void TWinControl::RecreateHandle(const wchar_t* className, DWORD style, DWORD ex
   // The children move to the parking window meanwhile.
   for (TWinControl* c : children_) ::SetParent(c->handle_, ParkingWindow());
   HWND old = handle_;
+  if (hintTool_) HintTool(old, nullptr);
+  hintTool_ = false;
   Unlink();
   DestroyWindow(old);
   CreateHandle(className, style | (visible ? WS_VISIBLE : 0), exStyle);
@@ -372,7 +384,15 @@ LRESULT CALLBACK TWinControl::StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, 
   }
   if (!self) return DefWindowProcW(hwnd, msg, wParam, lParam);
   // A window's last message: its handle may be given to another window next.
-  if (msg == WM_NCDESTROY) Windows().Unlink(hwnd);
+  if (msg == WM_NCDESTROY) {
+    Windows().Unlink(hwnd);
+    if (self->hintTool_) HintTool(hwnd, nullptr);
+    self->hintTool_ = false;
+  }
+  if (self->hintTool_ && msg >= WM_MOUSEFIRST && msg <= WM_MOUSELAST) {
+    MSG relayed{hwnd, msg, wParam, lParam, 0, {}};
+    SendMessageW(HintWindow(), TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relayed));
+  }
   // No exception crosses into Windows: the standard display shows it here.
   try {
     return self->WndProc(msg, wParam, lParam);
@@ -511,16 +531,8 @@ void TWinControl::ColorChanged() {
 
 void TWinControl::HintChanged() {
   if (!handle_) return;
-  std::wstring text = AnsiToWide(hint_);
-  TOOLINFOW ti{};
-  ti.cbSize = TTTOOLINFOW_V2_SIZE;
-  ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-  ti.hwnd = handle_;
-  ti.uId = reinterpret_cast<UINT_PTR>(handle_);
-  ti.lpszText = &text[0];
-  HWND tip = HintWindow();
-  SendMessageW(tip, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
-  if (showHint_ && !hint_.empty()) SendMessageW(tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+  if (hintTool_) HintTool(handle_, nullptr);
+  hintTool_ = showHint_ && !hint_.empty() && HintTool(handle_, &hint_);
 }
 
 void TWinControl::LayoutChanged() {

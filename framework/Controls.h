@@ -273,6 +273,7 @@ class TWinControl : public TControl {
   HBRUSH colorBrush_ = nullptr;
   unsigned fontSent_ = ~0u;  // the font generation the window was last given
   bool nameProp_ = false;    // the window carries the name property
+  bool hintTool_ = false;    // the hint window knows this window
   bool aligning_ = false;
   bool destroying_ = false;
   bool topLevel_ = false;

@@ -520,6 +520,78 @@ TEST_F(FormTest, ButtonsRaiseOnClickFromARealClick) {
   }
 }
 
+namespace {
+// The one hint window of the thread (comctl32's tooltip class).
+HWND ThreadHintWindow() {
+  HWND found = nullptr;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND h, LPARAM out) {
+        wchar_t cls[64] = L"";
+        GetClassNameW(h, cls, 64);
+        if (wcscmp(cls, TOOLTIPS_CLASSW) != 0) return TRUE;
+        *reinterpret_cast<HWND*>(out) = h;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+bool HasHintTool(HWND tip, HWND window) {
+  TOOLINFOW ti{};
+  ti.cbSize = TTTOOLINFOW_V2_SIZE;
+  ti.hwnd = window;
+  ti.uId = reinterpret_cast<UINT_PTR>(window);
+  return SendMessageW(tip, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&ti)) != 0;
+}
+}  // namespace
+
+// The hint window learns of a control's window through its life: switched
+// off and on, a window made anew, the control deleted; and the pointer
+// resting on the control shows the hint.
+TEST_F(FormTest, HintFollowsItsControlsWindowAndShowsUnderThePointer) {
+  auto* b = new TButton(form);
+  b->SetParent(form);
+  b->SetBounds(10, 10, 100, 25);
+  b->SetHint("Начать конвертацию");
+  b->SetShowHint(true);
+  HWND tip = ThreadHintWindow();
+  ASSERT_NE(tip, nullptr);
+  const LRESULT before = SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0);
+  EXPECT_TRUE(HasHintTool(tip, b->Handle()));
+  b->SetShowHint(false);
+  EXPECT_FALSE(HasHintTool(tip, b->Handle()));
+  b->SetShowHint(true);
+
+  auto* c = new TComboBox(form);
+  c->SetParent(form);
+  c->SetHint("Вариант");
+  c->SetShowHint(true);
+  HWND old = c->Handle();
+  c->SetStyle(csDropDownList);
+  ASSERT_NE(c->Handle(), old);
+  EXPECT_FALSE(HasHintTool(tip, old));
+  EXPECT_TRUE(HasHintTool(tip, c->Handle()));
+  delete c;
+  EXPECT_EQ(SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0), before);
+
+  SendMessageW(tip, TTM_SETDELAYTIME, TTDT_INITIAL, 10);
+  POINT centre{50, 12};
+  ClientToScreen(b->Handle(), &centre);
+  SetCursorPos(centre.x, centre.y);
+  bool shown = false;
+  for (int i = 0; i < 60 && !shown; ++i) {
+    PostMessageW(b->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(50, 12));
+    Pump();
+    Sleep(50);
+    Pump();
+    shown = IsWindowVisible(tip) != FALSE;
+  }
+  EXPECT_TRUE(shown) << "the hint shows while the pointer rests on the button";
+  delete b;
+  EXPECT_EQ(SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0), before - 1);
+}
+
 TEST_F(FormTest, BitBtnTakesAGlyphBitmapAndDrawsIt) {
   auto* bb = new TBitBtn(form);
   bb->SetParent(form);
