@@ -20,6 +20,7 @@
 #include "tests/framework/FakeOleServer.h"
 #include "tests/support/FormTest.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/TestDispatch.h"
 #include "tests/support/FakeExcel.h"
 #include "workbook/Workbook.h"
 
@@ -31,28 +32,13 @@ AnsiString Text(const Variant& v) {
 }
 
 // A workbook with nothing but a reference count to watch.
-class TCountedBook : public IDispatch {
+class TCountedBook : public TestDispatch {
  public:
   LONG refs = 1;
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-    if (!out) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDispatch) {
-      *out = static_cast<IDispatch*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
   ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs); }
   // The test owns the object: it is never deleted here.
   ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--refs); }
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-    *count = 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
     return DISP_E_UNKNOWNNAME;
   }

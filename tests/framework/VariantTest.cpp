@@ -6,6 +6,7 @@
 #include "framework/ComPtr.h"
 #include "framework/Unicode.h"
 #include "framework/Variant.h"
+#include "tests/support/TestDispatch.h"
 
 namespace {
 
@@ -20,7 +21,7 @@ HRESULT STDAPICALLTYPE FillLate(EXCEPINFO* e) {
   return S_OK;
 }
 
-class TRecordingDispatch : public IDispatch {
+class TRecordingDispatch : public TestDispatch {
  public:
   struct Call {
     DISPID id;
@@ -33,23 +34,9 @@ class TRecordingDispatch : public IDispatch {
   std::vector<Call> calls;
   long refs = 1;
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-    if (riid == IID_IUnknown || riid == IID_IDispatch) {
-      *out = static_cast<IDispatch*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
   ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs); }
   // Lives on the test's stack: never deleted.
   ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--refs); }
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
-    *n = 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
     static const wchar_t* known[] = {L"Get", L"Put", L"Method", L"Raise", L"Deferred", L"RaiseNoCode", L"Fail",
                                      L"Child"};

@@ -127,6 +127,14 @@ void Key(HWND to, WPARAM vk, bool ctrl = false, bool shift = false) {
   Flush();
 }
 HWND Editor(HWND view) { return FindWindowExW(view, nullptr, L"EDIT", nullptr); }
+// What the in-place editor opens with on the current cell (F2, then Escape).
+std::wstring EditorText(HWND view) {
+  Key(view, VK_F2);
+  wchar_t text[256] = {};
+  GetWindowTextW(Editor(view), text, 256);
+  Key(Editor(view), VK_ESCAPE);
+  return text;
+}
 // Typing over the current cell: the first key opens the editor, which takes the rest.
 void Type(HWND view, const wchar_t* text) {
   for (const wchar_t* p = text; *p; ++p) SendMessageW(p == text || !Editor(view) ? view : Editor(view), WM_CHAR, *p, 0);
@@ -329,17 +337,10 @@ TEST_F(SheetView, MovesOverHiddenColumnsAndRows) {
   SetFocus(view_);
   Key(view_, VK_DOWN);
   Key(view_, VK_RIGHT);  // B is hidden: C2
-  Key(view_, VK_F2);
-  wchar_t text[64] = {};
-  GetWindowTextW(Editor(view_), text, 64);
-  EXPECT_EQ(std::wstring(L"12,5"), text);
-  Key(Editor(view_), VK_ESCAPE);
+  EXPECT_EQ(std::wstring(L"12,5"), EditorText(view_));
   Key(view_, VK_HOME);
   Key(view_, VK_DOWN);  // row 3 is hidden: A4
-  Key(view_, VK_F2);
-  GetWindowTextW(Editor(view_), text, 64);
-  EXPECT_EQ(std::wstring(L"после скрытой"), text);
-  Key(Editor(view_), VK_ESCAPE);
+  EXPECT_EQ(std::wstring(L"после скрытой"), EditorText(view_));
 }
 
 // layout.xlsx: A1:C1 is one merged cell holding the title.
@@ -353,11 +354,7 @@ TEST_F(SheetView, MergedAreaIsOneCell) {
   EXPECT_EQ(std::wstring(L"D"), ValueText(workbook_.Get(), 1, 4));
   Key(view_, VK_UP);    // D2 up to D1
   Key(view_, VK_LEFT);  // into the merged area: its first cell
-  Key(view_, VK_F2);
-  wchar_t text[64] = {};
-  GetWindowTextW(Editor(view_), text, 64);
-  EXPECT_EQ(std::wstring(L"Заголовок на три столбца"), text);
-  Key(Editor(view_), VK_ESCAPE);
+  EXPECT_EQ(std::wstring(L"Заголовок на три столбца"), EditorText(view_));
 }
 
 TEST_F(SheetView, MouseSelectsAndDeleteClearsTheSelection) {

@@ -8,6 +8,7 @@
 
 #include "framework/ComPtr.h"
 #include "framework/Unicode.h"
+#include "tests/support/TestDispatch.h"
 
 namespace {
 
@@ -55,7 +56,7 @@ bool IsMethod(WORD flags) { return (flags & DISPATCH_METHOD) != 0; }
 
 // Reference counting, name lookup, argument unpacking, logging and the
 // failure modes shared by every object of the fake Excel.
-class TFakeObject : public IDispatch {
+class TFakeObject : public TestDispatch {
  public:
   TFakeObject(TFakeExcel& excel, std::string name, std::vector<const wchar_t*> members)
       : excel_(excel), name_(std::move(name)), members_(std::move(members)) {
@@ -63,16 +64,6 @@ class TFakeObject : public IDispatch {
     ++excel_.refs_;
   }
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-    if (!out) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDispatch) {
-      *out = static_cast<IDispatch*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
   ULONG STDMETHODCALLTYPE AddRef() override {
     ++excel_.refs_;
     return static_cast<ULONG>(++refs_);
@@ -87,12 +78,6 @@ class TFakeObject : public IDispatch {
     }
     return static_cast<ULONG>(n);
   }
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-    if (!count) return E_POINTER;
-    *count = 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
     try {
       if (excel_.BeforeCall) excel_.BeforeCall();
