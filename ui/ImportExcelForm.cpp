@@ -11,12 +11,12 @@ namespace {
 const char kCaption[] = "Перевод XLS в формат Залбиро (версия от 04-10-2011)";
 
 // Each control is born in its parent's window: see TCreateIn.
-template <class T>
-T* Make(TComponent* owner, TWinControl* parent, const char* name) {
+template <class T, class... Args>
+T* Make(TComponent* owner, TWinControl* parent, const char* name, Args... args) {
   T* c;
   {
     TCreateIn in(parent);
-    c = new T(owner);
+    c = new T(owner, args...);
   }
   c->SetName(name);
   c->SetParent(parent);
@@ -44,13 +44,7 @@ TLabel* MakeLabel(TComponent* owner, TWinControl* parent, const char* name, int 
 
 TComboBox* MakeCombo(TComponent* owner, TWinControl* parent, const char* name, int left, int top, int width,
                      TComboBoxStyle style, bool bold) {
-  TComboBox* c;
-  {
-    TCreateIn in(parent);
-    c = new TComboBox(owner, style);
-  }
-  c->SetName(name);
-  c->SetParent(parent);
+  TComboBox* c = Make<TComboBox>(owner, parent, name, style);
   // Their group box's title is white; the boxes keep the window's text colour.
   c->Font().SetColor(clWindowText);
   if (bold) c->Font().SetStyle(fsBold);
