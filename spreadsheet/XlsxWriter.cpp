@@ -465,7 +465,8 @@ void DropFromCalcChain(const ZipArchive& zip, const std::map<size_t, std::vector
     if (Attribute(tag, "i", i)) sheet = i;
     if (gone.count({sheet.empty() ? ids.empty() ? "" : ids[0] : sheet, r})) continue;
     ++entries;
-    if (i.empty() && !sheet.empty()) tag.insert(tag.find(' '), " i=\"" + sheet + "\"");
+    // After the element's name, whatever white space follows it.
+    if (i.empty() && !sheet.empty()) tag.insert(tag.find_first_of(" \t\r\n/>"), " i=\"" + sheet + "\"");
     out += tag;
   }
   out.append(xml, p, std::string::npos);

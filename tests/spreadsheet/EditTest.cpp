@@ -21,6 +21,7 @@
 #include "spreadsheet/Zip.h"
 #include "tests/spreadsheet/DispatchHelpers.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/TinyXlsx.h"
 
 using namespace Spreadsheet;
 
@@ -715,6 +716,31 @@ std::string PartText(const std::string& package, const char* name) {
   ZipArchive zip(package);
   const ZipArchive::Entry* e = zip.Find(name);
   return e ? zip.Extract(*e, 1 << 20) : std::string("<none>");
+}
+
+// An entry whose attributes another writer put on a line of their own still
+// takes the sheet id of the one before it.
+TEST(FormulaCells, ChainEntrySplitOverLinesKeepsItsSheet) {
+  TempDir dir;
+  const std::string fixture = ReadAll(FixtureFile("spreadsheet/formulas.xlsx"));
+  ZipArchive zip(fixture);
+  std::vector<std::pair<std::string, std::string>> parts;
+  for (const ZipArchive::Entry& e : zip.Entries()) {
+    std::string text = zip.Extract(e, 1 << 20);
+    if (e.name == "xl/calcChain.xml") text.replace(text.find("<c r=\"C1\""), 3, "<c\n");
+    parts.push_back({e.name, text});
+  }
+  const std::string book = dir.File("split.xlsx");
+  std::ofstream(AnsiToWide(book).c_str(), std::ios::binary) << tiny_xlsx::Zip(parts);
+  TComPtr<IDispatch> wb = Open(book);
+  ASSERT_TRUE(wb);
+  EXPECT_EQ(S_OK, SetValue(wb.Get(), 1, 1, 2, I4(5)).hr);
+  const std::string target = dir.File("saved.xlsx");
+  CallResult r = Call(wb.Get(), L"SaveAs", DISPATCH_METHOD, {Str(AnsiToWide(target).c_str())}, nullptr);
+  ASSERT_EQ(S_OK, r.hr) << Escaped(WideToAnsi(r.description));
+  const std::string chain = PartText(ReadAll(target), "xl/calcChain.xml");
+  EXPECT_NE(std::string::npos, chain.find("<c i=\"1\"\nr=\"C1\"/></calcChain>")) << chain;
+  EXPECT_EQ(std::string::npos, chain.find("B1")) << chain;
 }
 
 // formulas.xlsx: B1 and C1 formulas in the calculation chain; D1:D2 a shared
