@@ -96,37 +96,6 @@ std::wstring CellText(const std::string& utf8) {
   return text;
 }
 
-std::string FolderOf(const std::string& part) {
-  size_t slash = part.rfind('/');
-  return slash == std::string::npos ? std::string() : part.substr(0, slash + 1);
-}
-
-// A relationship target, relative to the source part's folder or absolute.
-std::string Resolve(const std::string& folder, std::string target) {
-  std::string path = !target.empty() && target[0] == '/' ? target.substr(1) : folder + target;
-  std::vector<std::string> parts;
-  size_t start = 0;
-  while (start <= path.size()) {
-    size_t slash = path.find('/', start);
-    std::string piece = path.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
-    if (piece == "..") {
-      if (!parts.empty()) parts.pop_back();
-    } else if (!piece.empty() && piece != ".") {
-      parts.push_back(piece);
-    }
-    if (slash == std::string::npos) break;
-    start = slash + 1;
-  }
-  std::string out;
-  for (const auto& p : parts) out += (out.empty() ? "" : "/") + p;
-  return out;
-}
-
-bool EndsWith(const std::string& s, const char* tail) {
-  size_t n = std::strlen(tail);
-  return s.size() >= n && s.compare(s.size() - n, n, tail) == 0;
-}
-
 struct Relationship {
   std::string type;
   std::string target;
@@ -257,7 +226,7 @@ std::vector<std::pair<std::string, Relationship>> XlsxReader::ReadRels(const std
   for (XmlPull::Node n; (n = xml.Next()) != XmlPull::kEnd;) {
     if (n != XmlPull::kElement || !xml.NameIs("Relationship")) continue;
     if (xml.Attribute("TargetMode") == "External") continue;
-    rels.push_back({xml.Attribute("Id"), {xml.Attribute("Type"), Resolve(folder, xml.Attribute("Target"))}});
+    rels.push_back({xml.Attribute("Id"), {xml.Attribute("Type"), ResolveTarget(folder, xml.Attribute("Target"))}});
     if (rels.size() > 100000) Damaged("слишком много связей");
   }
   return rels;

@@ -381,8 +381,7 @@ struct Rel {
 };
 std::vector<Rel> ReadRels(const ZipArchive& zip, const std::string& part) {
   std::vector<Rel> rels;
-  size_t slash = part.rfind('/');
-  std::string folder = slash == std::string::npos ? std::string() : part.substr(0, slash + 1);
+  const std::string folder = FolderOf(part);
   const ZipArchive::Entry* e = zip.Find(folder + "_rels/" + part.substr(folder.size()) + ".rels");
   if (!e) return rels;
   std::unique_ptr<XmlSource> source = zip.OpenSource(*e, kMaxPartBytes);
@@ -391,14 +390,9 @@ std::vector<Rel> ReadRels(const ZipArchive& zip, const std::string& part) {
     if (n != XmlPull::kElement || !xml.NameIs("Relationship")) continue;
     const std::string *id = xml.Attribute("Id"), *type = xml.Attribute("Type"), *target = xml.Attribute("Target");
     if (!id || !type || !target || target->empty()) continue;
-    rels.push_back({*id, *type, (*target)[0] == '/' ? target->substr(1) : folder + *target});
+    rels.push_back({*id, *type, ResolveTarget(folder, *target)});
   }
   return rels;
-}
-
-bool EndsWith(const std::string& s, const char* tail) {
-  size_t n = std::strlen(tail);
-  return s.size() >= n && s.compare(s.size() - n, n, tail) == 0;
 }
 
 // Removes what a relationship part or the content types say of a dropped part.

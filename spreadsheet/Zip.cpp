@@ -139,4 +139,34 @@ std::unique_ptr<XmlSource> ZipArchive::OpenSource(const Entry& entry, size_t cap
   return std::make_unique<EntryReader>(bytes_, entry, cap, budget_);
 }
 
+std::string FolderOf(const std::string& part) {
+  size_t slash = part.rfind('/');
+  return slash == std::string::npos ? std::string() : part.substr(0, slash + 1);
+}
+
+std::string ResolveTarget(const std::string& folder, const std::string& target) {
+  std::string path = !target.empty() && target[0] == '/' ? target.substr(1) : folder + target;
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t slash = path.find('/', start);
+    std::string piece = path.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
+    if (piece == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!piece.empty() && piece != ".") {
+      parts.push_back(piece);
+    }
+    if (slash == std::string::npos) break;
+    start = slash + 1;
+  }
+  std::string out;
+  for (const auto& p : parts) out += (out.empty() ? "" : "/") + p;
+  return out;
+}
+
+bool EndsWith(const std::string& s, const char* tail) {
+  size_t n = std::strlen(tail);
+  return s.size() >= n && s.compare(s.size() - n, n, tail) == 0;
+}
+
 }  // namespace Spreadsheet

@@ -42,4 +42,11 @@ class ZipArchive {
   mutable size_t budget_;
 };
 
+// Package part names: the folder of a part ("xl/" of "xl/workbook.xml"), a
+// relationship target resolved from that folder ("..", "." and a leading
+// "/" taken into account), and the tail of a relationship type.
+std::string FolderOf(const std::string& part);
+std::string ResolveTarget(const std::string& folder, const std::string& target);
+bool EndsWith(const std::string& s, const char* tail);
+
 }  // namespace Spreadsheet
