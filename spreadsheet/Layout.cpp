@@ -12,7 +12,9 @@ constexpr uint32_t kMaxRow = 1048576, kMaxCol = 16384;
 constexpr size_t kMaxMerges = 100000;
 // A sheet may hide or size every one of its rows; beyond this they are ignored.
 constexpr size_t kMaxRowEntries = 1100000;
-constexpr uint32_t kMaxColumnRecords = 4096;
+// Column records set each of their columns; a damaged file may repeat them
+// without end, and overlapping ranges of all 16,384 columns add up fast.
+constexpr uint32_t kMaxColumnEntries = 4 * kMaxCol;
 
 uint8_t AlignLook(int alignment) {
   switch (alignment) {
@@ -72,8 +74,9 @@ void ReadBiffLayoutRecord(uint16_t type, const uint8_t* d, size_t size, Sheet& s
       if (size >= 2) l.defaultColWidth = U16(d) + 0.71;
       break;
     case 0x007D:  // COLINFO
-      if (size >= 10 && ++l.columnRecords <= kMaxColumnRecords) {
+      if (size >= 10) {
         uint32_t first = U16(d) + 1, last = std::min<uint32_t>(U16(d + 2) + 1, 256);
+        if (last < first || (l.columnEntries += last - first + 1) > kMaxColumnEntries) break;
         double width = U16(d + 4) / 256.0;
         bool hidden = (U16(d + 8) & 1) != 0;
         for (uint32_t c = first; c <= last; ++c) {
@@ -154,7 +157,7 @@ void ReadXlsxLayoutElement(const std::string& name, const XmlAttributes& attrs, 
     unsigned long last = std::min<unsigned long>(std::strtoul(attr("max").c_str(), nullptr, 10), kMaxCol);
     bool hidden = Flag(attr("hidden"));
     std::string width = attr("width");
-    if (first == 0 || last < first || ++l.columnRecords > kMaxColumnRecords) return;
+    if (first == 0 || last < first || (l.columnEntries += last - first + 1) > kMaxColumnEntries) return;
     for (unsigned long c = first; c <= last; ++c) {
       if (hidden) l.hiddenCols.insert(static_cast<uint32_t>(c));
       else if (!width.empty()) l.colWidths[static_cast<uint32_t>(c)] = Number(width);

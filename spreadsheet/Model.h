@@ -85,7 +85,7 @@ struct SheetLayout {
     uint32_t row1, col1, row2, col2;
   };
   std::vector<Merge> merges;
-  uint32_t columnRecords = 0;  // read so far: a damaged file may repeat them without end
+  uint32_t columnEntries = 0;  // columns set by column records so far
 };
 
 class Sheet {

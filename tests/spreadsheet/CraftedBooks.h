@@ -404,6 +404,15 @@ inline std::string GeneralNumFmt(size_t repeats) {
   return MakeXlsx(b);
 }
 
+// Column records, each over every column of the sheet.
+inline std::string ColumnFlood(size_t records) {
+  XlsxBook b;
+  b.sheets = {{"S", "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><cols>" +
+                        Repeat("<col min=\"1\" max=\"16384\" width=\"9\"/>", records) +
+                        "</cols><sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c></row></sheetData></worksheet>"}};
+  return MakeXlsx(b);
+}
+
 // A deflated sheet of one cell repeated without references, 1,000 a row.
 inline std::string CellFlood(size_t cells) {
   XlsxBook b;
@@ -463,6 +472,7 @@ inline std::vector<Case> HostileCases() {
       {"xlsx-4096-sheets-99999-rels", [] { return ManySheetsManyRels(4096, 99999); }, Outcome::Read, nullptr},
       {"xlsx-shared-string-flood", [] { return SharedStringFlood(3000000, 4); }, Outcome::Refused, tooLarge},
       {"xlsx-cell-flood", [] { return CellFlood(3000000); }, Outcome::Refused, tooLarge},
+      {"xlsx-4096-columns-records-of-every-column", [] { return ColumnFlood(4096); }, Outcome::Read, nullptr},
       {"xlsx-20M-char-sheet-name", [] { return LongSheetName(20000000); }, Outcome::Refused, damaged},
       {"xlsx-16M-char-string-800-cells", [] { return LongStringInManyCells(16000000); }, Outcome::Read, nullptr},
       {"xlsx-text-in-20000-nodes", [] { return ManyTextNodes(20000, 1000); }, Outcome::Read, nullptr},
