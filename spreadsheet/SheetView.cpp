@@ -744,17 +744,34 @@ class View {
     // Positions of the visible columns and rows.
     std::vector<std::pair<uint32_t, int>> xs, ys;  // index, left/top edge
     int x = g.left + kRowHeaderWidth;
+    // Hidden ones take no place: an Excel file often hides all the
+    // columns right of its table, and each entry costs a lookup per row.
     for (uint32_t col = St().left; col <= book_->model.MaxCols() && x < g.right; ++col) {
+      const int w = ColWidth(col);
+      if (w == 0) continue;
       xs.push_back({col, x});
-      x += ColWidth(col);
+      x += w;
     }
     xs.push_back({0, x});
     int y = g.top + rowHeight_;
     for (uint32_t row = St().top; row <= book_->model.MaxRows() && y < g.bottom; ++row) {
+      const int h = RowHeight(row);
+      if (h == 0) continue;
       ys.push_back({row, y});
-      y += RowHeight(row);
+      y += h;
     }
     ys.push_back({0, y});
+    // The merged areas that reach into the view, looked up per cell below.
+    const uint32_t lastRow = ys.size() > 1 ? ys[ys.size() - 2].first : St().top;
+    const uint32_t lastCol = xs.size() > 1 ? xs[xs.size() - 2].first : St().left;
+    std::vector<const SheetLayout::Merge*> merges;
+    for (const auto& m : sheet.layout.merges)
+      if (m.row2 >= St().top && m.col2 >= St().left && m.row1 <= lastRow && m.col1 <= lastCol) merges.push_back(&m);
+    auto mergeAt = [&merges](uint32_t row, uint32_t col) -> const SheetLayout::Merge* {
+      for (const SheetLayout::Merge* m : merges)
+        if (row >= m->row1 && row <= m->row2 && col >= m->col1 && col <= m->col2) return m;
+      return nullptr;
+    };
     uint32_t r1, c1, r2, c2;
     Selection(r1, c1, r2, c2);
     RECT top = {g.left, g.top, g.right, g.top + rowHeight_};
@@ -801,8 +818,8 @@ class View {
     }
     SetTextColor(dc, RGB(0, 0, 0));
     // Merged areas are drawn as one cell, with the text of their first cell.
-    for (const auto& m : sheet.layout.merges) {
-      if (m.row2 < St().top || m.col2 < St().left || m.row1 > ys.back().first + 100000u) continue;
+    for (const SheetLayout::Merge* area : merges) {
+      const SheetLayout::Merge& m = *area;
       RECT a = CellRect(m.row1, m.col1), b = CellRect(m.row2, m.col2);
       RECT r = {a.left + 1, a.top + 1, b.right, b.bottom};
       if (r.left >= g.right || r.top >= g.bottom || r.right <= g.left + kRowHeaderWidth || r.bottom <= g.top + rowHeight_) continue;
@@ -818,7 +835,7 @@ class View {
         const Cell* c = sheet.Find(row, col);
         if (!c) continue;
         RECT r = {xs[i].second + 3, ys[j].second, xs[i + 1].second - 3, ys[j + 1].second};
-        const SheetLayout::Merge* m = sheet.layout.merges.empty() ? nullptr : MergeAt(row, col);
+        const SheetLayout::Merge* m = mergeAt(row, col);
         if (m && (m->row1 != row || m->col1 != col)) continue;
         if (m) {
           RECT b = CellRect(m->row2, m->col2);
@@ -840,7 +857,7 @@ class View {
           GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(std::min<size_t>(text.size(), kShownCellChars)), &size);
           int right = xs[i + 1].second;
           for (size_t k = i + 1; k + 1 < xs.size() && r.left + size.cx > right - 3; ++k) {
-            if (sheet.Find(row, xs[k].first) || (!sheet.layout.merges.empty() && MergeAt(row, xs[k].first))) break;
+            if (sheet.Find(row, xs[k].first) || mergeAt(row, xs[k].first)) break;
             right = xs[k + 1].second;
           }
           if (right > xs[i + 1].second) {

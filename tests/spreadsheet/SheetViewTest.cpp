@@ -7,6 +7,7 @@
 #include <set>
 
 #include "spreadsheet/Spreadsheet.h"
+#include "tests/spreadsheet/CraftedBooks.h"
 #include "tests/spreadsheet/DispatchHelpers.h"
 #include "tests/support/TestSupport.h"
 
@@ -31,9 +32,10 @@ LONG ActiveIndex(IDispatch* workbook) {
 
 class SheetView : public testing::Test {
  protected:
-  void Open(const char* file) {
+  void Open(const char* file) { OpenPath(FixturePath(file)); }
+  void OpenPath(const std::string& path) {
     AnsiString reason;
-    ASSERT_EQ(S_OK, SpreadsheetOpenWorkbook(FixturePath(file), workbook_.Out(), reason)) << reason;
+    ASSERT_EQ(S_OK, SpreadsheetOpenWorkbook(path, workbook_.Out(), reason)) << reason;
     parent_ = CreateWindowW(L"STATIC", L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 800, 500, nullptr, nullptr,
                             nullptr, nullptr);
     ASSERT_NE(nullptr, parent_);
@@ -399,4 +401,34 @@ TEST_F(SheetView, MouseSelectsAndDeleteClearsTheSelection) {
   EXPECT_EQ(std::wstring(L"Третий лист"), ValueText(workbook_.Get(), 1, 1));
   EXPECT_EQ(std::wstring(), ValueText(workbook_.Get(), 1, 2));
   EXPECT_EQ(std::wstring(L"a2"), ValueText(workbook_.Get(), 2, 1));
+}
+
+// A merged area is drawn as one cell wherever it lies: no grid line crosses
+// it, far down the sheet too.
+TEST_F(SheetView, MergedAreaFarDownHasNoInnerGridLine) {
+  TempDir dir;
+  crafted::XlsxBook b;
+  b.sheets = {{"S", "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData>"
+                    "<row r=\"200000\"><c r=\"D200000\"><v>1</v></c></row></sheetData>"
+                    "<mergeCells count=\"1\"><mergeCell ref=\"A200000:C200000\"/></mergeCells></worksheet>"}};
+  WriteFileBytes(dir.File("merged.xlsx"), crafted::MakeXlsx(b));
+  OpenPath(dir.File("merged.xlsx"));
+  if (HasFatalFailure()) return;
+  SetFocus(view_);
+  Key(view_, VK_END, true);  // D200000
+  Key(view_, VK_HOME);       // into the merged area
+  // The editor over A200000 reaches one pixel past the cell: its right edge
+  // is where a grid line between A and B would be.
+  Key(view_, VK_F2);
+  RECT a = {};
+  GetWindowRect(Editor(view_), &a);
+  Key(Editor(view_), VK_ESCAPE);
+  Key(view_, VK_END, true);  // the current cell's frame away from the area
+  MapWindowPoints(nullptr, view_, reinterpret_cast<POINT*>(&a), 2);
+  InvalidateRect(view_, nullptr, TRUE);
+  UpdateWindow(view_);
+  HDC dc = GetDC(view_);
+  const COLORREF inside = GetPixel(dc, a.right - 1, (a.top + a.bottom) / 2);
+  ReleaseDC(view_, dc);
+  EXPECT_EQ(RGB(255, 255, 255), inside);
 }
