@@ -12,11 +12,14 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <tuple>
 
 #include "framework/ComPtr.h"
 #include "spreadsheet/BiffRecords.h"
 #include "spreadsheet/Bytes.h"
+#include "spreadsheet/CompoundFile.h"
+#include "spreadsheet/Readers.h"
 #include "spreadsheet/Writers.h"
 
 namespace Spreadsheet {
@@ -597,6 +600,42 @@ void ClearUnusedDirectoryEntries(std::string& f) {
   }
 }
 
+// The original for the platform's storage code. That code refuses a header
+// our reader tolerates (a mini-stream cutoff other than 4,096); such a file
+// is handed over rebuilt from its streams, which is all the tools that write
+// it put there. One that also holds storages is refused rather than saved
+// without them.
+TComPtr<IStorage> SourceStorage(const std::string& original) {
+  std::unique_ptr<CompoundFile> file;
+  try {
+    file = std::make_unique<CompoundFile>(original);
+  } catch (const ReadError&) {
+    Fail("файл OLE повреждён");
+  }
+  TComPtr<IStorage> storage;
+  if (file->HeaderAsRequired()) {
+    TComPtr<ILockBytes> bytes = LockBytesWith(original);
+    Check(StgOpenStorageOnILockBytes(bytes.Get(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0, storage.Out()),
+          "файл OLE не открывается");
+    return storage;
+  }
+  TComPtr<ILockBytes> bytes;
+  Check(CreateILockBytesOnHGlobal(nullptr, TRUE, bytes.Out()), "недостаточно памяти");
+  Check(StgCreateDocfileOnILockBytes(bytes.Get(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, storage.Out()),
+        "файл OLE не создаётся");
+  for (const CompoundFile::Stream& item : file->RootItems()) {
+    if (item.storage) Fail("в файле OLE с нестандартным заголовком есть вложенные хранилища");
+    const std::string data = file->Read(item);
+    TComPtr<IStream> out;
+    Check(storage->CreateStream(item.name.c_str(), STGM_CREATE | STGM_WRITE | STGM_SHARE_EXCLUSIVE, 0, 0, out.Out()),
+          "поток файла не создаётся");
+    ULONG written = 0;
+    if (!data.empty()) Check(out->Write(data.data(), static_cast<ULONG>(data.size()), &written), "поток файла не пишется");
+    if (written != data.size()) Fail("поток файла не пишется");
+  }
+  return storage;
+}
+
 }  // namespace
 
 std::string RewriteBiffStream(const std::string& stream, const Workbook& wb, const ChangedCells& changed) {
@@ -606,10 +645,7 @@ std::string RewriteBiffStream(const std::string& stream, const Workbook& wb, con
 std::string WriteXlsEdits(const std::string& original, const Workbook& wb, const ChangedCells& changed) {
   static const unsigned char kOleMagic[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
   if (original.size() < 8 || std::memcmp(original.data(), kOleMagic, 8) != 0) return RewriteBiffStream(original, wb, changed);
-  TComPtr<ILockBytes> sourceBytes = LockBytesWith(original);
-  TComPtr<IStorage> source;
-  Check(StgOpenStorageOnILockBytes(sourceBytes.Get(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0, source.Out()),
-        "файл OLE не открывается");
+  TComPtr<IStorage> source = SourceStorage(original);
   std::wstring name;
   TComPtr<IEnumSTATSTG> items;
   Check(source->EnumElements(0, nullptr, 0, items.Out()), "файл OLE не читается");

@@ -117,7 +117,7 @@ CompoundFile::CompoundFile(const std::string& bytes) : bytes_(bytes) {
       Damaged("неверный каталог файла OLE");
     seen[id] = 1;
     const Entry& d = dir_[id];
-    if (underRoot) items_.push_back({d.name, d.start, d.type == kStream ? d.size : 0});
+    if (underRoot) items_.push_back({d.name, d.start, d.type == kStream ? d.size : 0, d.type != kStream});
     pending.push_back({d.left, underRoot});
     pending.push_back({d.right, underRoot});
     if (d.type != kStream) pending.push_back({d.child, id == 0});

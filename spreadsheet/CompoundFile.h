@@ -18,6 +18,7 @@ class CompoundFile {
     std::wstring name;
     uint32_t start;
     uint64_t size;
+    bool storage;  // a storage, not a stream: Read gives nothing
   };
   // False where the header departs from the format in a way this reader
   // tolerates (a mini-stream cutoff other than 4,096).

@@ -19,6 +19,7 @@
 #include "spreadsheet/Writers.h"
 #include "spreadsheet/XmlPull.h"
 #include "spreadsheet/Zip.h"
+#include "tests/spreadsheet/CraftedBooks.h"
 #include "tests/spreadsheet/DispatchHelpers.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/TinyXlsx.h"
@@ -577,6 +578,29 @@ TEST(RoundTripXls, OtherStreamsAndSheetsKeepTheirBytes) {
   AnsiString reason;
   ASSERT_TRUE(ReadWorkbook(saved, back, reason)) << Escaped(reason);
   ExpectSameCells(book->model, back, "streams");
+}
+
+// A compound file whose header departs from the format where our reader
+// tolerates it (mini-stream cutoff 0): its edits are saved like any other's.
+TEST(RoundTripXls, OddCompoundHeaderIsSavedWhole) {
+  TempDir dir;
+  std::string bytes;
+  for (const crafted::Case& c : crafted::HostileCases())
+    if (c.name == "cfb-cutoff-zero") bytes = c.make();
+  ASSERT_FALSE(bytes.empty());
+  const std::string source = dir.File("odd.xls"), target = dir.File("saved.xls");
+  WriteFileBytes(source, bytes);
+  TComPtr<IDispatch> wb = Open(source);
+  ASSERT_TRUE(wb);
+  EXPECT_EQ(S_OK, SetValue(wb.Get(), 1, 1, 1, Str(L"новое")).hr);
+  CallResult r = Call(wb.Get(), L"SaveAs", DISPATCH_METHOD, {Str(AnsiToWide(target).c_str())}, nullptr);
+  ASSERT_EQ(S_OK, r.hr) << Escaped(WideToAnsi(r.description));
+  Workbook back;
+  AnsiString reason;
+  ASSERT_TRUE(ReadWorkbook(ReadAll(target), back, reason)) << Escaped(reason);
+  ExpectSameCells(BookOf(wb.Get())->model, back, "odd header");
+  EXPECT_EQ(static_cast<int>(CompoundCheck::kSound), static_cast<int>(CheckCompoundFile(ReadAll(target), reason)))
+      << "written with the header the format asks for";
 }
 
 TEST(SaveFailure, LeavesNoFileAndTellsWhy) {
