@@ -8,6 +8,7 @@
 #include <map>
 
 #include "spreadsheet/BiffRecords.h"
+#include "spreadsheet/Bytes.h"
 #include "spreadsheet/Layout.h"
 #include "spreadsheet/Readers.h"
 
@@ -21,8 +22,6 @@ constexpr uint32_t kXlsColumns = 256;
   throw ReadError{AnsiString(Reason::kDamaged) + " (" + detail + ")"};
 }
 
-uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t U32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24); }
 double F64(const uint8_t* p) {
   double d;
   std::memcpy(&d, p, 8);

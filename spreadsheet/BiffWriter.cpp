@@ -123,7 +123,7 @@ class StreamRewriter {
     // A new cell takes the first cell format with the General number format
     // (Excel's is number 15, but other writers order theirs otherwise).
     for (size_t i = 0, xf = 0; i < recs_.size() && recs_[i].type != kRecEof; ++i) {
-      if (recs_[i].type != 0x00E0) continue;
+      if (recs_[i].type != kRecXf) continue;
       if (recs_[i].size >= 6 && !(U16(s_, recs_[i].off + 8) & 4) && U16(s_, recs_[i].off + 6) == 0) {
         defaultXf_ = static_cast<uint32_t>(xf);
         break;
@@ -248,7 +248,7 @@ class StreamRewriter {
       if (recs_[i].type == kRecSst && sst_ == SIZE_MAX && recs_[i].size >= 8) sst_ = i;
     if (sst_ != SIZE_MAX) {
       sstEnd_ = sst_;
-      while (sstEnd_ + 1 < globalsEnd_ && recs_[sstEnd_ + 1].type == 0x003C) ++sstEnd_;
+      while (sstEnd_ + 1 < globalsEnd_ && recs_[sstEnd_ + 1].type == kRecContinue) ++sstEnd_;
       firstNewString_ = CountSharedStrings();
     }
     for (const auto& c : changed_) {
@@ -327,14 +327,14 @@ class StreamRewriter {
   // starts: where each string begins, from the start of the returned bytes.
   std::string StringRecords(bool table, std::vector<size_t>& starts) {
     std::string out, rec;
-    uint16_t type = table ? kRecSst : 0x003C;
+    uint16_t type = table ? kRecSst : kRecContinue;
     if (table) {
       Add32(rec, static_cast<uint32_t>(newStrings_.size()));
       Add32(rec, static_cast<uint32_t>(newStrings_.size()));
     }
     auto flush = [&] {
       out += Record(type, rec);
-      type = 0x003C;
+      type = kRecContinue;
       rec.clear();
     };
     stringOffsets_.clear();

@@ -11,6 +11,8 @@ inline uint32_t U16(const std::string& b, size_t o) {
   return static_cast<uint8_t>(b[o]) | (static_cast<uint32_t>(static_cast<uint8_t>(b[o + 1])) << 8);
 }
 inline uint32_t U32(const std::string& b, size_t o) { return U16(b, o) | (U16(b, o + 2) << 16); }
+inline uint32_t U16(const uint8_t* p) { return p[0] | (static_cast<uint32_t>(p[1]) << 8); }
+inline uint32_t U32(const uint8_t* p) { return U16(p) | (U16(p + 2) << 16); }
 inline void Put16(std::string& b, size_t o, uint32_t v) {
   b[o] = static_cast<char>(v & 0xFF);
   b[o + 1] = static_cast<char>((v >> 8) & 0xFF);

@@ -1,12 +1,14 @@
 #include "spreadsheet/Layout.h"
 
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 
+#include "spreadsheet/BiffRecords.h"
+#include "spreadsheet/Bytes.h"
+
 namespace Spreadsheet {
 namespace {
-
-uint32_t U16(const uint8_t* p) { return p[0] | (uint32_t(p[1]) << 8); }
 
 constexpr uint32_t kMaxRow = 1048576, kMaxCol = 16384;
 constexpr size_t kMaxMerges = 100000;
@@ -40,16 +42,31 @@ void SetRow(Sheet& sheet, uint32_t row, double points, bool custom, bool hidden)
 double Number(const std::string& s) { return std::strtod(s.c_str(), nullptr); }
 bool Flag(const std::string& s) { return s == "1" || s == "true"; }
 
-bool ParseRef(const std::string& r, size_t from, size_t to, uint32_t& row, uint32_t& col) {
-  row = col = 0;
-  size_t i = from;
-  for (; i < to && ((r[i] >= 'A' && r[i] <= 'Z') || (r[i] >= 'a' && r[i] <= 'z')) && col <= kMaxCol; ++i)
-    col = col * 26 + static_cast<uint32_t>((r[i] | 0x20) - 'a' + 1);
-  for (; i < to && r[i] >= '0' && r[i] <= '9' && row <= kMaxRow; ++i) row = row * 10 + static_cast<uint32_t>(r[i] - '0');
-  return i == to && row && col;
+std::string Attr(const XmlAttributes& attrs, const char* key) {
+  for (const auto& a : attrs)
+    if (a.first == key) return a.second;
+  return std::string();
 }
 
 }  // namespace
+
+bool ParseCellRef(const std::string& r, uint32_t& row, uint32_t& col) {
+  size_t i = 0, len = r.size();
+  uint32_t c = 0, rr = 0;
+  for (; i < len && std::isalpha(static_cast<unsigned char>(r[i])); ++i) {
+    c = c * 26 + static_cast<uint32_t>(std::toupper(static_cast<unsigned char>(r[i])) - 'A' + 1);
+    if (c > 16384) return false;
+  }
+  if (i == 0 || i == len) return false;
+  for (; i < len && r[i] >= '0' && r[i] <= '9'; ++i) {
+    rr = rr * 10 + static_cast<uint32_t>(r[i] - '0');
+    if (rr > 1048576) return false;
+  }
+  if (i != len || rr == 0) return false;
+  row = rr;
+  col = c;
+  return true;
+}
 
 uint8_t LookOfBiffFont(const uint8_t* d, size_t size) {
   if (size < 8) return 0;
@@ -70,10 +87,10 @@ uint8_t LookOfBiffXf(const uint8_t* d, size_t size, const std::vector<uint8_t>& 
 void ReadBiffLayoutRecord(uint16_t type, const uint8_t* d, size_t size, Sheet& sheet) {
   SheetLayout& l = sheet.layout;
   switch (type) {
-    case 0x0055:  // DEFCOLWIDTH: characters, without the cell's padding
+    case kRecDefColWidth:  // characters, without the cell's padding
       if (size >= 2) l.defaultColWidth = U16(d) + 0.71;
       break;
-    case 0x007D:  // COLINFO
+    case kRecColInfo:
       if (size >= 10) {
         uint32_t first = U16(d) + 1, last = std::min<uint32_t>(U16(d + 2) + 1, 256);
         if (last < first || (l.columnEntries += last - first + 1) > kMaxColumnEntries) break;
@@ -85,16 +102,16 @@ void ReadBiffLayoutRecord(uint16_t type, const uint8_t* d, size_t size, Sheet& s
         }
       }
       break;
-    case 0x0225:  // DEFAULTROWHEIGHT
+    case kRecDefaultRowHeight:
       if (size >= 4 && !(U16(d) & 2)) l.defaultRowHeight = (U16(d + 2) & 0x7FFF) / 20.0;
       break;
-    case 0x0208:  // ROW
+    case kRecRow:
       if (size >= 16) {
         uint32_t flags = U16(d + 12);
         SetRow(sheet, U16(d) + 1, (U16(d + 6) & 0x7FFF) / 20.0, (flags & 0x40) != 0, (flags & 0x20) != 0);
       }
       break;
-    case 0x00E5:  // MERGEDCELLS
+    case kRecMergedCells:
       if (size >= 2) {
         size_t n = U16(d);
         for (size_t i = 0; i < n && 2 + 8 * i + 8 <= size; ++i) {
@@ -107,11 +124,7 @@ void ReadBiffLayoutRecord(uint16_t type, const uint8_t* d, size_t size, Sheet& s
 }
 
 void XlsxLooks::Element(const std::string& name, const XmlAttributes& attrs, bool empty) {
-  auto attr = [&](const char* key) {
-    for (const auto& a : attrs)
-      if (a.first == key) return a.second;
-    return std::string();
-  };
+  auto attr = [&attrs](const char* key) { return Attr(attrs, key); };
   if (name == "fonts") {
     inFonts_ = !empty;
   } else if (inFonts_ && name == "font") {
@@ -142,11 +155,7 @@ void XlsxLooks::End(const std::string& name) {
 }
 
 void ReadXlsxLayoutElement(const std::string& name, const XmlAttributes& attrs, uint32_t row, Sheet& sheet) {
-  auto attr = [&](const char* key) {
-    for (const auto& a : attrs)
-      if (a.first == key) return a.second;
-    return std::string();
-  };
+  auto attr = [&attrs](const char* key) { return Attr(attrs, key); };
   SheetLayout& l = sheet.layout;
   if (name == "sheetFormatPr") {
     if (!attr("defaultColWidth").empty()) l.defaultColWidth = Number(attr("defaultColWidth"));
@@ -169,7 +178,8 @@ void ReadXlsxLayoutElement(const std::string& name, const XmlAttributes& attrs, 
     std::string ref = attr("ref");
     size_t colon = ref.find(':');
     uint32_t r1, c1, r2, c2;
-    if (colon != std::string::npos && ParseRef(ref, 0, colon, r1, c1) && ParseRef(ref, colon + 1, ref.size(), r2, c2))
+    if (colon != std::string::npos && ParseCellRef(ref.substr(0, colon), r1, c1) &&
+        ParseCellRef(ref.substr(colon + 1), r2, c2))
       AddMerge(sheet, r1, c1, r2, c2);
   }
 }

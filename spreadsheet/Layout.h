@@ -12,6 +12,10 @@
 
 namespace Spreadsheet {
 
+// "B12" (either case) to 1-based column and row; false when malformed or
+// past the sheet's last row or column.
+bool ParseCellRef(const std::string& ref, uint32_t& row, uint32_t& col);
+
 // BIFF: a FONT record's look bits (bold, italic).
 uint8_t LookOfBiffFont(const uint8_t* data, size_t size);
 // BIFF: an XF record's look: its font's bits and its horizontal alignment.

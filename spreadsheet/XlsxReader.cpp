@@ -352,25 +352,6 @@ void XlsxReader::ReadStyles(const std::string& part) {
   }
 }
 
-// "B12" (either case) to 1-based column and row; false when malformed.
-bool ParseRef(const std::string& r, uint32_t& row, uint32_t& col) {
-  size_t i = 0, len = r.size();
-  uint32_t c = 0, rr = 0;
-  for (; i < len && std::isalpha(static_cast<unsigned char>(r[i])); ++i) {
-    c = c * 26 + static_cast<uint32_t>(std::toupper(static_cast<unsigned char>(r[i])) - 'A' + 1);
-    if (c > 16384) return false;
-  }
-  if (i == 0 || i == len) return false;
-  for (; i < len && r[i] >= '0' && r[i] <= '9'; ++i) {
-    rr = rr * 10 + static_cast<uint32_t>(r[i] - '0');
-    if (rr > 1048576) return false;
-  }
-  if (i != len || rr == 0) return false;
-  row = rr;
-  col = c;
-  return true;
-}
-
 // A shared-string index: digits only ("0.5" or "1e0" is none); SIZE_MAX when not.
 size_t Index(const std::string& v) {
   size_t n = 0;
@@ -415,7 +396,7 @@ void XlsxReader::ReadSheet(const std::string& part, Sheet& sheet) {
     bool badRef = false;  // a reference given but refused: the cell has no place, Excel drops it
     type.clear();
     for (const auto& a : xml.Attributes()) {
-      if (a.first == "r") badRef = !ParseRef(a.second, cr, cc);
+      if (a.first == "r") badRef = !ParseCellRef(a.second, cr, cc);
       else if (a.first == "s") style = ParseCount(a.second, 1000000);
       else if (a.first == "t") type = a.second;
     }
