@@ -143,8 +143,6 @@ class View {
   const Sheet& Active() const { return book_->model.sheets[book_->model.activeSheet]; }
   SheetState& St() { return state_[book_->model.activeSheet]; }
   const SheetState& St() const { return state_[book_->model.activeSheet]; }
-  // The scroll position, under the name the paint code has always used.
-  SheetState& Pos() { return St(); }
 
   RECT GridRect() const {
     RECT r;
@@ -208,11 +206,11 @@ class View {
     si.nMin = 1;
     si.nMax = cells ? static_cast<int>(RowLimit()) : 1;
     si.nPage = static_cast<UINT>(VisibleRows());
-    si.nPos = static_cast<int>(Pos().top);
+    si.nPos = static_cast<int>(St().top);
     SetScrollInfo(hwnd_, SB_VERT, &si, TRUE);
     si.nMax = cells ? static_cast<int>(ColLimit()) : 1;
     si.nPage = static_cast<UINT>(VisibleCols());
-    si.nPos = static_cast<int>(Pos().left);
+    si.nPos = static_cast<int>(St().left);
     SetScrollInfo(hwnd_, SB_HORZ, &si, TRUE);
   }
 
@@ -221,16 +219,16 @@ class View {
     uint32_t maxLeft = std::max<int>(1, static_cast<int>(ColLimit()) - VisibleCols() + 1);
     top = std::min(std::max(top, 1u), maxTop);
     left = std::min(std::max(left, 1u), maxLeft);
-    if (top == Pos().top && left == Pos().left) return;
-    Pos().top = top;
-    Pos().left = left;
+    if (top == St().top && left == St().left) return;
+    St().top = top;
+    St().left = left;
     UpdateScrollBars();
     PlaceEditor();
     InvalidateRect(hwnd_, nullptr, FALSE);
   }
   void ScrollBy(int rows, int cols) {
-    ScrollTo(static_cast<uint32_t>(std::max<int64_t>(1, int64_t(Pos().top) + rows)),
-             static_cast<uint32_t>(std::max<int64_t>(1, int64_t(Pos().left) + cols)));
+    ScrollTo(static_cast<uint32_t>(std::max<int64_t>(1, int64_t(St().top) + rows)),
+             static_cast<uint32_t>(std::max<int64_t>(1, int64_t(St().left) + cols)));
   }
 
   void OnScroll(int bar, WORD code) {
@@ -252,8 +250,8 @@ class View {
       default: return;
     }
     pos = std::max(pos, 1);
-    if (bar == SB_VERT) ScrollTo(static_cast<uint32_t>(pos), Pos().left);
-    else ScrollTo(Pos().top, static_cast<uint32_t>(pos));
+    if (bar == SB_VERT) ScrollTo(static_cast<uint32_t>(pos), St().left);
+    else ScrollTo(St().top, static_cast<uint32_t>(pos));
   }
 
   // Scrolls just enough to show the cell whole.
@@ -356,7 +354,9 @@ class View {
   }
 
   void OnChar(wchar_t ch) {
-    if (ch < L' ' || GetKeyState(VK_CONTROL) < 0 || !Active().HasCells()) return;
+    // Ctrl with Alt is AltGr, which types characters on many layouts.
+    const bool ctrlOnly = GetKeyState(VK_CONTROL) < 0 && GetKeyState(VK_MENU) >= 0;
+    if (ch < L' ' || ctrlOnly || !Active().HasCells()) return;
     BeginEdit(std::wstring(1, ch), true);  // typing replaces what the cell held
   }
 

@@ -203,6 +203,19 @@ TEST_F(SheetView, TypingOverCommitsWithEnterAndMovesDown) {
   Key(Editor(view_), VK_ESCAPE);
   EXPECT_EQ(std::wstring(), ValueText(workbook_.Get(), 2, 3));
   EXPECT_EQ(nullptr, Editor(view_));
+  // A character typed with AltGr (Ctrl and Alt held, as Windows reports it) starts typing too.
+  BYTE keys[256], saved[256];
+  GetKeyboardState(keys);
+  std::memcpy(saved, keys, sizeof keys);
+  keys[VK_CONTROL] = keys[VK_MENU] = 0x80;
+  SetKeyboardState(keys);
+  SendMessageW(view_, WM_CHAR, L'@', 0);
+  SetKeyboardState(saved);
+  Flush();
+  wchar_t typed[8] = {};
+  GetWindowTextW(Editor(view_), typed, 8);
+  EXPECT_EQ(std::wstring(L"@"), typed);
+  Key(Editor(view_), VK_ESCAPE);
 }
 
 TEST_F(SheetView, F2AndDoubleClickEditInPlace) {
